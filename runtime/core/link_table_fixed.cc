@@ -1,0 +1,23 @@
+// The fixed part of the runtime link table. Each module lists its entry
+// points in its own ".entries" file; the order of the files is the table's.
+#include "core/link_table.h"
+#include "corv.h"
+
+#define CORV_LINK(function) {#function, reinterpret_cast<void *>(&function), 0, 0},
+#define CORV_LINK_AS(name, function) {name, reinterpret_cast<void *>(&function), 0, 0},
+
+namespace {
+
+const CORVlinkEntry kFixedEntries[] = {
+#include "core/exception.entries"
+#include "core/object.entries"
+#include "core/runtime.entries"
+#include "lib/string.entries"
+};
+
+}  // namespace
+
+const CORVlinkEntry *corv::FixedLinkEntries(size_t *count) {
+  *count = sizeof kFixedEntries / sizeof kFixedEntries[0];
+  return kFixedEntries;
+}

@@ -1,0 +1,12 @@
+/* Public C interface of the Corvane console runtime: every entry point the
+ * application, plugins and tests call, with C linkage under its own name. */
+#ifndef CORV_H
+#define CORV_H
+
+#include "corv_exception.h"
+#include "corv_object.h"
+#include "corv_runtime.h"
+#include "corv_string.h"
+#include "corv_types.h"
+
+#endif
