@@ -12,6 +12,11 @@ CORVstring RuntimeLockString(CORVstring s);
 void RuntimeUnlockString(CORVstring s);
 CORVstring RuntimeLockUnlockStrings(CORVstring newValue, CORVstring oldValue);
 
+/* Concatenation a + b; an empty operand gives the other one, shared. */
+CORVstring RuntimeAddString(CORVstring a, CORVstring b);
+/* Case-insensitive comparison: -1, 0 or 1. */
+int32_t RuntimeStringCompare(CORVstring a, CORVstring b);
+
 /* The string's bytes (never null: "" for the empty string), length, encoding. */
 static inline const char *CORVStringBytes(CORVstring s) {
   return s ? (const char *)s->text + 1 : "";
