@@ -4,18 +4,43 @@
 // hook and throws a LanguageException; the exception wrapper at the bottom of
 // every native entry (Run, event-loop steps, thread entries) catches what
 // nothing else did.
-#include <cstring>
+#include <algorithm>
 #include <string>
+#include <vector>
 
+#include "core/exception_internal.h"
 #include "corv.h"
 #include "corv/exception.h"
+#include "lib/string_record.h"
+#include "platform/symbols.h"
 
 namespace {
 
 CORVExceptionHook gRaiseHook = nullptr;
 CORVExceptionHook gUnhandledHook = nullptr;
 
+// A string this code owns one reference of.
+struct OwnedString {
+  CORVstring s;
+  ~OwnedString() { RuntimeUnlockString(s); }
+};
+
+// Empties the exception's Stack and fills it with the raiser's call stack.
+void RecordStack(CORVexception *exception) {
+  // Exceptions get their Stack array with the runtime's arrays; until then
+  // there is nowhere to keep the names.
+  if (!exception->stack) return;
+}
+
 }  // namespace
+
+std::vector<std::string> corv::RaiserCallStack() {
+  std::vector<std::string> names = platform::NativeCallStack();
+  auto raise = std::find(names.begin(), names.end(), "RuntimeRaiseException");
+  if (raise != names.end()) names.erase(names.begin(), raise + 1);
+  std::erase(names, std::string());
+  return names;
+}
 
 extern "C" void RuntimeExceptionInitializer(CORVobject exception) {
   (void)exception;  // the Stack array arrives with arrays
@@ -89,6 +114,7 @@ CORV_EXCEPTION_CLASS(IllegalLockingException)
 
 extern "C" void RuntimeRaiseException(CORVobject exception) {
   if (!exception) return;
+  RecordStack(reinterpret_cast<CORVexception *>(exception));
   if (gRaiseHook) gRaiseHook(exception);
   throw corv::LanguageException(exception);
 }
@@ -130,17 +156,12 @@ extern "C" void RaiseOutOfBoundsException(void) {
 
 extern "C" void RuntimeRaiseFunctionNotFoundException(CORVstring functionName,
                                                       CORVstring libraryName) {
-  std::string text = "Could not load ";
-  text.append(CORVStringBytes(functionName), CORVStringLength(functionName));
-  text += " from ";
-  text.append(CORVStringBytes(libraryName), CORVStringLength(libraryName));
-  CORVstring message =
-      RuntimeCreateString(text.data(), static_cast<int32_t>(text.size()), kEncodingUTF8);
-  struct Release {
-    CORVstring s;
-    ~Release() { RuntimeUnlockString(s); }
-  } release{message};
-  CORVRaiseNewWithMessage(CORVBindDeclaration(&kFunctionNotFoundExceptionDecl), message, 0);
+  static const CORVstring kCouldNotLoad = corv::MakePermanentString("Could not load ");
+  static const CORVstring kFrom = corv::MakePermanentString(" from ");
+  OwnedString head{RuntimeAddString(kCouldNotLoad, functionName)};
+  OwnedString withFrom{RuntimeAddString(head.s, kFrom)};
+  OwnedString message{RuntimeAddString(withFrom.s, libraryName)};
+  CORVRaiseNewWithMessage(CORVBindDeclaration(&kFunctionNotFoundExceptionDecl), message.s, 0);
 }
 
 extern "C" void RuntimeUnhandledException(CORVobject exception) {
@@ -156,9 +177,9 @@ extern "C" void CORVSetRaiseHook(CORVExceptionHook hook) {
 extern "C" void CORVSetUnhandledExceptionHook(CORVExceptionHook hook) {
   gUnhandledHook = hook;
 }
-
-extern "C" void RuntimeStackCheck(void) {}
-extern "C" void CORVInitStackChecker(uintptr_t size, uintptr_t base) {
-  (void)size;
-  (void)base;
+extern "C" CORVExceptionHook CORVGetRaiseHook(void) {
+  return gRaiseHook;
+}
+extern "C" CORVExceptionHook CORVGetUnhandledExceptionHook(void) {
+  return gUnhandledHook;
 }

@@ -41,6 +41,8 @@ void CORVRaiseNewWithMessage(CORVclass *cls, CORVstring message, int32_t errorNu
 typedef void (*CORVExceptionHook)(CORVobject exception);
 void CORVSetRaiseHook(CORVExceptionHook hook);
 void CORVSetUnhandledExceptionHook(CORVExceptionHook hook);
+CORVExceptionHook CORVGetRaiseHook(void);
+CORVExceptionHook CORVGetUnhandledExceptionHook(void);
 
 /* The runtime's exception classes. */
 extern const CORVclassDecl kRuntimeExceptionDecl;

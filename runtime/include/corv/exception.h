@@ -1,6 +1,9 @@
 // Language exceptions as seen from C++: RuntimeRaiseException throws a
 // LanguageException that carries the counted exception object; native code
-// catches it and decides by class.
+// catches it and decides by class, most readably with Catch:
+//
+//   if (Ref<CORVexception> e = corv::Catch(&kKeyNotFoundExceptionDecl, [&] { ... }))
+//     ... the body raised KeyNotFoundException (or a subclass) ...
 #pragma once
 
 #include <exception>
@@ -25,5 +28,25 @@ class LanguageException : public std::exception {
  private:
   Ref<> exception_;
 };
+
+/// Runs `body` and returns the language exception it raised when that is of
+/// the class of `decl` or a subclass (the caller holds one reference), or nil
+/// when it raised nothing. Any other exception goes on to outer handlers.
+template <class Body>
+Ref<CORVexception> Catch(const CORVclassDecl *decl, Body &&body) {
+  try {
+    std::forward<Body>(body)();
+  } catch (const LanguageException &e) {
+    if (!e.Isa(decl)) throw;
+    return Ref<CORVexception>::Share(e.record());
+  }
+  return nullptr;
+}
+
+/// Runs `body` and returns any language exception it raised, or nil.
+template <class Body>
+Ref<CORVexception> CatchAny(Body &&body) {
+  return Catch(&kRuntimeExceptionDecl, std::forward<Body>(body));
+}
 
 }  // namespace corv
