@@ -9,26 +9,26 @@ namespace corv {
 
 namespace {
 
-// Per operating-system thread, so that a plugin's own thread can never be
-// measured against the runtime thread's limit.
-thread_local StackBounds tMainBounds;
-thread_local StackBounds *tCurrentBounds = nullptr;  // null: tMainBounds
+// The runtime runs on one operating-system thread; its cooperative threads
+// take turns being current.
+StackBounds gMainBounds;
+StackBounds *gCurrentBounds = &gMainBounds;
 
 std::uintptr_t gProcessStackLimit = 0;
 
 }  // namespace
 
 StackBounds &CurrentStackBounds() {
-  return tCurrentBounds ? *tCurrentBounds : tMainBounds;
+  return *gCurrentBounds;
 }
 
 StackBounds &MainStackBounds() {
-  return tMainBounds;
+  return gMainBounds;
 }
 
 StackBounds *SwitchStackBounds(StackBounds *bounds) {
-  StackBounds *previous = &CurrentStackBounds();
-  tCurrentBounds = bounds;
+  StackBounds *previous = gCurrentBounds;
+  gCurrentBounds = bounds ? bounds : &gMainBounds;
   return previous;
 }
 
@@ -39,7 +39,7 @@ std::uintptr_t ProcessStackLimit() {
 }  // namespace corv
 
 extern "C" void RuntimeStackCheck(void) {
-  const corv::StackBounds &bounds = corv::CurrentStackBounds();
+  const corv::StackBounds &bounds = *corv::gCurrentBounds;  // read directly: every call pays
   if (corv::platform::CurrentStackPosition() < bounds.limit + corv::kStackReserve)
     CORVRaiseNew(CORVBindDeclaration(&kStackOverflowExceptionDecl));
 }

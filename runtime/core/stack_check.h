@@ -2,9 +2,8 @@
 // stack-overflow check and by the search for an exception handler.
 //
 // Every cooperative thread has one StackBounds record; exactly one record is
-// current at a time. The main thread's record is the operating-system
-// thread's own; the scheduler makes another record current whenever it
-// switches to a fiber and the main one current again when it switches back.
+// current at a time, the main thread's until the scheduler switches to a
+// fiber; the scheduler makes each thread's record current as it switches.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +25,7 @@ struct StackBounds {
 /// The record of the running cooperative thread.
 StackBounds &CurrentStackBounds();
 
-/// The main thread's record (the operating-system thread's own).
+/// The main thread's record.
 StackBounds &MainStackBounds();
 
 /// Makes `bounds` current (null: the main thread's record) and returns the
