@@ -12,6 +12,7 @@ const CORVlinkEntry kFixedEntries[] = {
 #include "core/exception.entries"
 #include "core/object.entries"
 #include "core/runtime.entries"
+#include "lib/array.entries"
 #include "lib/string.entries"
 };
 

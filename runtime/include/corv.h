@@ -3,6 +3,7 @@
 #ifndef CORV_H
 #define CORV_H
 
+#include "corv_array.h"
 #include "corv_exception.h"
 #include "corv_object.h"
 #include "corv_runtime.h"
