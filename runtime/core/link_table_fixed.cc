@@ -13,6 +13,8 @@ const CORVlinkEntry kFixedEntries[] = {
 #include "core/object.entries"
 #include "core/runtime.entries"
 #include "lib/array.entries"
+#include "lib/date.entries"
+#include "lib/dictionary.entries"
 #include "lib/string.entries"
 };
 

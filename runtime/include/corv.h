@@ -4,10 +4,13 @@
 #define CORV_H
 
 #include "corv_array.h"
+#include "corv_date.h"
+#include "corv_dictionary.h"
 #include "corv_exception.h"
 #include "corv_object.h"
 #include "corv_runtime.h"
 #include "corv_string.h"
 #include "corv_types.h"
+#include "corv_variant.h"
 
 #endif

@@ -1,0 +1,320 @@
+// Dictionary: variant keys to variant values, in hash chains and in an entry
+// array at once.
+//
+// Invariants: every entry is on exactly one chain, the one of bin
+// (hash % binCount), and at entries[entry->index]; entries[0..count) are the
+// live entries, in insertion order until a removal moves the last entry into
+// the gap. A new entry goes to the head of its chain. With automatic sizing
+// the table grows through kDictionaryBinSizes once count exceeds 3/4 of the
+// bins. Keys and values released by an operation are released only after
+// the dictionary is consistent again and no longer busy, because a release
+// may run a destructor that uses the dictionary.
+#include <cstdlib>
+#include <cstring>
+
+#include "corv.h"
+#include "corv_dictionary.h"
+#include "lib/dictionary.h"
+#include "lib/variant.h"
+
+namespace {
+
+using corv::kDictionaryBinSizes;
+using corv::kDictionaryInitialBins;
+
+CORVdictionary *AsDictionary(CORVobject self) {
+  if (!self) RaiseNilObjectException();
+  return reinterpret_cast<CORVdictionary *>(self);
+}
+
+[[noreturn]] void RaiseOutOfMemory() {
+  CORVRaiseNew(CORVBindDeclaration(&kOutOfMemoryExceptionDecl));
+  std::abort();  // only when the class cannot be bound
+}
+
+[[noreturn]] void RaiseKeyNotFound() {
+  CORVRaiseNew(CORVBindDeclaration(&kKeyNotFoundExceptionDecl));
+  std::abort();
+}
+
+[[noreturn]] void RaiseOutOfBounds() {
+  RaiseOutOfBoundsException();
+  std::abort();
+}
+
+// Marks the dictionary busy for one operation; a nested operation (from a
+// destructor run in the middle of one) is reported and refused.
+class BusyScope {
+ public:
+  explicit BusyScope(CORVdictionary *d) : d_(d), entered_(!d->busy) {
+    if (entered_)
+      d->busy = true;
+    else
+      CORV_REPORT("!busy", "Dictionary used while one of its operations is under way.");
+  }
+  ~BusyScope() {
+    if (entered_) d_->busy = false;
+  }
+  explicit operator bool() const { return entered_; }
+
+ private:
+  CORVdictionary *d_;
+  bool entered_;
+};
+
+void SetBinCount(CORVdictionary *d, int32_t bins) {
+  d->binCount = bins;
+  d->growthStep = bins > 4099 ? 1024 : bins / 4;
+}
+
+// A new zeroed chain table; null when it cannot be had.
+CORVdictionaryEntry **NewBins(int32_t bins) {
+  return static_cast<CORVdictionaryEntry **>(
+      std::calloc(static_cast<size_t>(bins), sizeof(CORVdictionaryEntry *)));
+}
+
+// Moves every entry, in entry-array order, to the head of its chain in a
+// new table of `bins` chains. False when the table cannot be allocated.
+bool Rehash(CORVdictionary *d, int32_t bins) {
+  CORVdictionaryEntry **table = NewBins(bins);
+  if (!table) return false;
+  for (int32_t i = 0; i < d->count; ++i) {
+    CORVdictionaryEntry *e = d->entries[i];
+    uint32_t bin = e->hash % static_cast<uint32_t>(bins);
+    e->next = table[bin];
+    table[bin] = e;
+  }
+  std::free(d->bins);
+  d->bins = table;
+  SetBinCount(d, bins);
+  return true;
+}
+
+int32_t AutomaticBinCount(int32_t count) {
+  int64_t target = static_cast<int64_t>(count) * 4 / 3;
+  for (int i = 0; i < 10; ++i)
+    if (kDictionaryBinSizes[i] >= target) return kDictionaryBinSizes[i];
+  return kDictionaryBinSizes[10];
+}
+
+// Automatic resizing; a table that cannot grow keeps working as it is.
+bool ResizeAutomatically(CORVdictionary *d) {
+  int32_t bins = AutomaticBinCount(d->count);
+  return bins == d->binCount || Rehash(d, bins);
+}
+
+CORVdictionaryEntry *Find(CORVdictionary *d, const CORVvariant &key, uint32_t hash,
+                          CORVdictionaryEntry ***link = nullptr) {
+  CORVdictionaryEntry **at = &d->bins[hash % static_cast<uint32_t>(d->binCount)];
+  for (; *at; at = &(*at)->next) {
+    CORVdictionaryEntry *e = *at;
+    if (e->hash == hash && corv::VariantEquals(e->key, key)) {
+      if (link) *link = at;
+      return e;
+    }
+  }
+  return nullptr;
+}
+
+const CORVvariant &OrNil(const CORVvariant *v) {
+  static const CORVvariant kNil = {};
+  return v ? *v : kNil;
+}
+
+// Releases the entries' keys and values and frees them.
+void ReleaseEntries(CORVdictionaryEntry **entries, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) {
+    CORVVariantClear(&entries[i]->key);
+    CORVVariantClear(&entries[i]->value);
+    std::free(entries[i]);
+  }
+  std::free(entries);
+}
+
+// Empties the dictionary back to its first state and hands the old entry
+// array to the caller, who releases it once the dictionary is consistent.
+CORVdictionaryEntry **Detach(CORVdictionary *d, int32_t *count) {
+  CORVdictionaryEntry **bins = NewBins(kDictionaryInitialBins);
+  if (!bins) RaiseOutOfMemory();
+  CORVdictionaryEntry **entries = d->entries;
+  *count = d->count;
+  std::free(d->bins);
+  d->bins = bins;
+  SetBinCount(d, kDictionaryInitialBins);
+  d->fixedSize = false;
+  d->entries = nullptr;
+  d->count = d->capacity = 0;
+  return entries;
+}
+
+CORVdictionaryEntry *EntryAt(CORVdictionary *d, int32_t index) {
+  if (index < 0 || index >= d->count) RaiseOutOfBounds();
+  return d->entries[index];
+}
+
+}  // namespace
+
+const CORVclassDecl kDictionaryDecl = {"Dictionary",
+                                       nullptr,
+                                       sizeof(CORVdictionary),
+                                       dictionaryConstructor,
+                                       dictionaryDestructor,
+                                       nullptr,
+                                       nullptr,
+                                       0,
+                                       nullptr,
+                                       0,
+                                       nullptr,
+                                       0,
+                                       nullptr,
+                                       0};
+
+extern "C" void dictionaryConstructor(CORVobject self) {
+  CORVdictionary *d = AsDictionary(self);
+  if (d->bins) {  // already made: start over empty
+    dictionaryRemoveAll(self);
+    return;
+  }
+  d->bins = NewBins(kDictionaryInitialBins);
+  if (!d->bins) RaiseOutOfMemory();
+  SetBinCount(d, kDictionaryInitialBins);
+  d->fixedSize = false;
+}
+
+extern "C" void dictionaryDestructor(CORVobject self) {
+  if (!self) return;
+  auto *d = reinterpret_cast<CORVdictionary *>(self);
+  CORVdictionaryEntry **entries = d->entries;
+  int32_t count = d->count;
+  std::free(d->bins);
+  d->bins = nullptr;
+  d->entries = nullptr;
+  d->count = d->capacity = d->binCount = 0;
+  ReleaseEntries(entries, count);
+}
+
+extern "C" int32_t dictionaryCount(CORVobject self) {
+  return AsDictionary(self)->count;
+}
+
+extern "C" void dictionaryValueSetter(CORVobject self, const CORVvariant *key,
+                                      const CORVvariant *value) {
+  CORVdictionary *d = AsDictionary(self);
+  CORVvariant replaced = {};
+  {
+    BusyScope busy(d);
+    if (!busy) return;
+    const CORVvariant &k = OrNil(key);
+    uint32_t hash = CORVVariantHash(&k);
+    if (CORVdictionaryEntry *found = Find(d, k, hash)) {
+      replaced = found->value;
+      found->value = CORVVariantCopy(value);
+    } else {
+      if (d->count == d->capacity) {
+        int32_t step = d->growthStep > 0 ? d->growthStep : 1;
+        void *grown = std::realloc(
+            d->entries, sizeof(CORVdictionaryEntry *) * (static_cast<size_t>(d->capacity) + step));
+        if (!grown) RaiseOutOfMemory();
+        d->entries = static_cast<CORVdictionaryEntry **>(grown);
+        d->capacity += step;
+      }
+      auto *e = static_cast<CORVdictionaryEntry *>(std::malloc(sizeof(CORVdictionaryEntry)));
+      if (!e) RaiseOutOfMemory();
+      e->key = CORVVariantCopy(&k);
+      e->value = CORVVariantCopy(value);
+      e->hash = hash;
+      e->index = d->count;
+      CORVdictionaryEntry **head = &d->bins[hash % static_cast<uint32_t>(d->binCount)];
+      e->next = *head;
+      *head = e;
+      d->entries[d->count++] = e;
+      if (!d->fixedSize && d->binCount * 3 / 4 < d->count) ResizeAutomatically(d);
+    }
+  }
+  CORVVariantClear(&replaced);
+}
+
+extern "C" CORVvariant dictionaryValueGetter(CORVobject self, const CORVvariant *key) {
+  CORVdictionary *d = AsDictionary(self);
+  BusyScope busy(d);
+  if (!busy) return CORVvariant{};
+  const CORVvariant &k = OrNil(key);
+  CORVdictionaryEntry *e = Find(d, k, CORVVariantHash(&k));
+  if (!e) RaiseKeyNotFound();
+  return CORVVariantCopy(&e->value);
+}
+
+extern "C" CORVvariant DictionaryLookup(CORVobject self, const CORVvariant *key,
+                                        const CORVvariant *defaultValue) {
+  CORVdictionary *d = AsDictionary(self);
+  BusyScope busy(d);
+  if (!busy) return CORVVariantCopy(defaultValue);
+  const CORVvariant &k = OrNil(key);
+  CORVdictionaryEntry *e = Find(d, k, CORVVariantHash(&k));
+  return CORVVariantCopy(e ? &e->value : defaultValue);
+}
+
+extern "C" bool dictionaryHasKey(CORVobject self, const CORVvariant *key) {
+  CORVdictionary *d = AsDictionary(self);
+  BusyScope busy(d);
+  if (!busy) return false;
+  const CORVvariant &k = OrNil(key);
+  return Find(d, k, CORVVariantHash(&k)) != nullptr;
+}
+
+extern "C" void dictionaryRemove(CORVobject self, const CORVvariant *key) {
+  CORVdictionary *d = AsDictionary(self);
+  CORVdictionaryEntry *removed = nullptr;
+  {
+    BusyScope busy(d);
+    if (!busy) return;
+    const CORVvariant &k = OrNil(key);
+    CORVdictionaryEntry **link = nullptr;
+    removed = Find(d, k, CORVVariantHash(&k), &link);
+    if (!removed) RaiseKeyNotFound();
+    *link = removed->next;
+    CORVdictionaryEntry *last = d->entries[--d->count];
+    d->entries[removed->index] = last;
+    last->index = removed->index;
+  }
+  CORVVariantClear(&removed->key);
+  CORVVariantClear(&removed->value);
+  std::free(removed);
+}
+
+extern "C" void dictionaryRemoveAll(CORVobject self) {
+  CORVdictionary *d = AsDictionary(self);
+  CORVdictionaryEntry **entries = nullptr;
+  int32_t count = 0;
+  {
+    BusyScope busy(d);
+    if (!busy) return;
+    entries = Detach(d, &count);
+  }
+  ReleaseEntries(entries, count);
+}
+
+extern "C" CORVvariant dictionaryKey(CORVobject self, int32_t index) {
+  return CORVVariantCopy(&EntryAt(AsDictionary(self), index)->key);
+}
+
+extern "C" CORVvariant dictionaryValueByIndex(CORVobject self, int32_t index) {
+  return CORVVariantCopy(&EntryAt(AsDictionary(self), index)->value);
+}
+
+extern "C" int32_t dictionaryGetBins(CORVobject self) {
+  return AsDictionary(self)->binCount;
+}
+
+extern "C" void dictionarySetBins(CORVobject self, int32_t binCount) {
+  CORVdictionary *d = AsDictionary(self);
+  BusyScope busy(d);
+  if (!busy) return;
+  if (binCount > 0) {
+    if (!Rehash(d, binCount)) RaiseOutOfMemory();
+    d->fixedSize = true;
+    return;
+  }
+  d->fixedSize = false;
+  if (!ResizeAutomatically(d)) RaiseOutOfMemory();
+}

@@ -1,0 +1,311 @@
+// Dictionary: case-insensitive string keys, the bin-size schedule, entry
+// order after removals, releases, re-entry and errors.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <string>
+
+#include "core/failure.h"
+#include "corv.h"
+#include "corv/ref.h"
+#include "corv/variant.h"
+#include "lib/dictionary.h"
+#include "runtime_test.h"
+
+namespace {
+
+using corv::Ref;
+using corv::Variant;
+using corv::testing::RuntimeTest;
+
+class DictionaryTest : public RuntimeTest {
+ protected:
+  Ref<CORVdictionary> NewDictionary() { return corv::New<CORVdictionary>(&kDictionaryDecl); }
+};
+
+CORVobject Obj(const Ref<CORVdictionary> &d) {
+  return d.object();
+}
+
+void Set(const Ref<CORVdictionary> &d, const Variant &key, const Variant &value) {
+  dictionaryValueSetter(Obj(d), key.get(), value.get());
+}
+
+Variant Get(const Ref<CORVdictionary> &d, const Variant &key) {
+  return Variant::Adopt(dictionaryValueGetter(Obj(d), key.get()));
+}
+
+std::string Text(const Variant &v) {
+  CORVstring s = v.NewStringValue();
+  std::string text(CORVStringBytes(s), CORVStringLength(s));
+  RuntimeUnlockString(s);
+  return text;
+}
+
+std::string KeyText(const Ref<CORVdictionary> &d, int32_t i) {
+  return Text(Variant::Adopt(dictionaryKey(Obj(d), i)));
+}
+
+// Checks every invariant the dictionary states about its chains and array.
+void ExpectConsistent(const CORVdictionary *d) {
+  int32_t onChains = 0;
+  for (int32_t b = 0; b < d->binCount; ++b)
+    for (const CORVdictionaryEntry *e = d->bins[b]; e; e = e->next) {
+      ++onChains;
+      EXPECT_EQ(e->hash % static_cast<uint32_t>(d->binCount), static_cast<uint32_t>(b));
+      EXPECT_EQ(e->hash, CORVVariantHash(&e->key));
+      ASSERT_GE(e->index, 0);
+      ASSERT_LT(e->index, d->count);
+      EXPECT_EQ(d->entries[e->index], e);
+    }
+  EXPECT_EQ(onChains, d->count);
+  EXPECT_LE(d->count, d->capacity);
+}
+
+TEST_F(DictionaryTest, StringKeysIgnoreCase) {
+  auto d = NewDictionary();
+  Set(d, "NAME", "first");
+  EXPECT_EQ(Text(Get(d, "Name")), "first");
+  EXPECT_TRUE(dictionaryHasKey(Obj(d), Variant("name").get()));
+  EXPECT_TRUE(dictionaryHasKey(Obj(d), Variant("NAME").get()));
+  EXPECT_FALSE(dictionaryHasKey(Obj(d), Variant("names").get()));
+  Set(d, "nAmE", "second");
+  EXPECT_EQ(dictionaryCount(Obj(d)), 1);
+  EXPECT_EQ(Text(Get(d, "NAME")), "second");
+  EXPECT_EQ(KeyText(d, 0), "NAME");  // the first key object is kept
+}
+
+TEST_F(DictionaryTest, BinCountFollowsTheSizeSchedule) {
+  auto d = NewDictionary();
+  EXPECT_EQ(dictionaryGetBins(Obj(d)), 61);
+  EXPECT_EQ(d->growthStep, 15);
+  std::map<int, int32_t> binsAfter;
+  for (int i = 1; i <= 200; ++i) {
+    Set(d, Variant(("key" + std::to_string(i)).c_str()), i);
+    binsAfter[i] = dictionaryGetBins(Obj(d));
+  }
+  EXPECT_EQ(binsAfter[45], 61);
+  EXPECT_EQ(binsAfter[46], 61);  // past 45, but the target 61 is the current size
+  EXPECT_EQ(binsAfter[47], 127);
+  EXPECT_EQ(binsAfter[95], 127);
+  EXPECT_EQ(binsAfter[96], 251);
+  EXPECT_EQ(binsAfter[188], 251);
+  EXPECT_EQ(binsAfter[189], 509);
+  EXPECT_EQ(d->growthStep, 509 / 4);
+  ExpectConsistent(d.get());
+}
+
+TEST_F(DictionaryTest, LargeTablesStopAtTheLastSizeWithTheLargeGrowthStep) {
+  auto d = NewDictionary();
+  for (int32_t i = 0; i < 50000; ++i) Set(d, i, i);
+  EXPECT_EQ(dictionaryGetBins(Obj(d)), 65521);
+  EXPECT_EQ(d->growthStep, 1024);
+  EXPECT_LT(d->capacity - dictionaryCount(Obj(d)), 1024);
+  for (int32_t i = 0; i < 50000; i += 997) EXPECT_EQ(Get(d, i).Int64Value(), i);
+  ExpectConsistent(d.get());
+}
+
+TEST_F(DictionaryTest, RemovalMovesTheLastEntryIntoTheGap) {
+  auto d = NewDictionary();
+  Set(d, "a", 1);
+  Set(d, "b", 2);
+  Set(d, "c", 3);
+  dictionaryRemove(Obj(d), Variant("A").get());
+  ASSERT_EQ(dictionaryCount(Obj(d)), 2);
+  EXPECT_EQ(KeyText(d, 0), "c");
+  EXPECT_EQ(KeyText(d, 1), "b");
+  EXPECT_EQ(Variant::Adopt(dictionaryValueByIndex(Obj(d), 0)).Int64Value(), 3);
+  EXPECT_FALSE(dictionaryHasKey(Obj(d), Variant("a").get()));
+  ExpectConsistent(d.get());
+}
+
+TEST_F(DictionaryTest, ClearAfterFixedBinCountReturnsToAutomaticSizing) {
+  auto d = NewDictionary();
+  dictionarySetBins(Obj(d), 7);
+  EXPECT_EQ(dictionaryGetBins(Obj(d)), 7);
+  EXPECT_EQ(d->growthStep, 1);
+  for (int32_t i = 0; i < 100; ++i) Set(d, i, i);
+  EXPECT_EQ(dictionaryGetBins(Obj(d)), 7);  // fixed: no growth
+  ExpectConsistent(d.get());
+  dictionaryRemoveAll(Obj(d));
+  EXPECT_EQ(dictionaryCount(Obj(d)), 0);
+  EXPECT_EQ(dictionaryGetBins(Obj(d)), 61);
+  for (int32_t i = 0; i < 47; ++i) Set(d, i, i);
+  EXPECT_EQ(dictionaryGetBins(Obj(d)), 127);  // growing again
+}
+
+TEST_F(DictionaryTest, NonPositiveBinCountResizesAtOnce) {
+  auto d = NewDictionary();
+  dictionarySetBins(Obj(d), 3);
+  for (int32_t i = 0; i < 100; ++i) Set(d, i, i);
+  dictionarySetBins(Obj(d), 0);
+  EXPECT_EQ(dictionaryGetBins(Obj(d)), 251);  // 100 * 4 / 3 = 133
+  ExpectConsistent(d.get());
+  Set(d, 1000, 1);
+  dictionarySetBins(Obj(d), -5);
+  EXPECT_EQ(dictionaryGetBins(Obj(d)), 251);
+  EXPECT_EQ(Get(d, 57).Int64Value(), 57);
+}
+
+TEST_F(DictionaryTest, LookupReturnsTheDefaultWithoutAdding) {
+  auto d = NewDictionary();
+  Set(d, "present", 1);
+  Variant fallback(0.5);
+  Variant found =
+      Variant::Adopt(DictionaryLookup(Obj(d), Variant("PRESENT").get(), fallback.get()));
+  EXPECT_EQ(found.Int64Value(), 1);
+  Variant missing =
+      Variant::Adopt(DictionaryLookup(Obj(d), Variant("absent").get(), fallback.get()));
+  EXPECT_EQ(missing.DoubleValue(), 0.5);
+  EXPECT_EQ(dictionaryCount(Obj(d)), 1);
+  EXPECT_FALSE(dictionaryHasKey(Obj(d), Variant("absent").get()));
+}
+
+TEST_F(DictionaryTest, MissingKeysAndBadIndexesRaise) {
+  auto d = NewDictionary();
+  Set(d, "k", nullptr);  // a nil value is still an entry
+  EXPECT_TRUE(Get(d, "K").IsNil());
+  EXPECT_RAISES(Get(d, "other"), kKeyNotFoundExceptionDecl);
+  EXPECT_RAISES(dictionaryRemove(Obj(d), Variant("other").get()), kKeyNotFoundExceptionDecl);
+  EXPECT_RAISES(Variant::Adopt(dictionaryKey(Obj(d), 1)), kOutOfBoundsExceptionDecl);
+  EXPECT_RAISES(Variant::Adopt(dictionaryKey(Obj(d), -1)), kOutOfBoundsExceptionDecl);
+  EXPECT_RAISES(Variant::Adopt(dictionaryValueByIndex(Obj(d), 1)), kOutOfBoundsExceptionDecl);
+  EXPECT_RAISES(dictionaryCount(nullptr), kNilObjectExceptionDecl);
+  EXPECT_FALSE(d->busy);  // raising left the dictionary usable
+  EXPECT_EQ(dictionaryCount(Obj(d)), 1);
+}
+
+TEST_F(DictionaryTest, NumbersMeetByValueAndOtherKindsStayApart) {
+  auto d = NewDictionary();
+  Set(d, int32_t{1}, "one");
+  EXPECT_EQ(Text(Get(d, 1.0)), "one");
+  EXPECT_EQ(Text(Get(d, int64_t{1})), "one");
+  EXPECT_EQ(Text(Get(d, Variant::Currency(10000))), "one");
+  EXPECT_FALSE(dictionaryHasKey(Obj(d), Variant(true).get()));
+  EXPECT_FALSE(dictionaryHasKey(Obj(d), Variant("1").get()));
+  Set(d, nullptr, "nil");
+  EXPECT_EQ(Text(Get(d, nullptr)), "nil");
+  EXPECT_EQ(dictionaryCount(Obj(d)), 2);
+}
+
+TEST_F(DictionaryTest, ObjectKeysByIdentityDateKeysByInstant) {
+  auto d = NewDictionary();
+  auto a = NewDictionary(), b = NewDictionary();
+  Set(d, a, 1);
+  EXPECT_TRUE(dictionaryHasKey(Obj(d), Variant(a).get()));
+  EXPECT_FALSE(dictionaryHasKey(Obj(d), Variant(b).get()));
+  auto date1 = corv::New<CORVdate>(&kDateDecl), date2 = corv::New<CORVdate>(&kDateDecl);
+  dateTotalSecondsSetter(date1.object(), 1000);
+  dateTotalSecondsSetter(date2.object(), 1000);
+  Set(d, date1, "then");
+  EXPECT_EQ(Text(Get(d, date2)), "then");
+  EXPECT_EQ(a->header.refCount, 2);  // the key holds one
+  dictionaryRemoveAll(Obj(d));
+  EXPECT_EQ(a->header.refCount, 1);
+}
+
+struct Tracked {
+  CORVobjectHeader header;
+};
+int gTrackedDestroyed = 0;
+CORVobject gDictionaryToTouch = nullptr;
+void TrackedDestructor(CORVobject) {
+  ++gTrackedDestroyed;
+  // A destructor that uses the dictionary whose release destroyed it.
+  if (gDictionaryToTouch) {
+    Variant key("from destructor");
+    dictionaryValueSetter(gDictionaryToTouch, key.get(), key.get());
+  }
+}
+const CORVclassDecl kTrackedDecl = {"DictionaryTestTracked",
+                                    nullptr,
+                                    sizeof(Tracked),
+                                    nullptr,
+                                    TrackedDestructor,
+                                    nullptr,
+                                    nullptr,
+                                    0,
+                                    nullptr,
+                                    0,
+                                    nullptr,
+                                    0,
+                                    nullptr,
+                                    0};
+
+TEST_F(DictionaryTest, ValuesAreReleasedOnReplaceRemoveClearAndDestruction) {
+  gTrackedDestroyed = 0;
+  {
+    auto d = NewDictionary();
+    Set(d, "replaced", corv::New<Tracked>(&kTrackedDecl));
+    Set(d, "removed", corv::New<Tracked>(&kTrackedDecl));
+    Set(d, "cleared", corv::New<Tracked>(&kTrackedDecl));
+    Set(d, "replaced", 1);
+    EXPECT_EQ(gTrackedDestroyed, 1);
+    dictionaryRemove(Obj(d), Variant("removed").get());
+    EXPECT_EQ(gTrackedDestroyed, 2);
+    dictionaryRemoveAll(Obj(d));
+    EXPECT_EQ(gTrackedDestroyed, 3);
+    Set(d, corv::New<Tracked>(&kTrackedDecl), "key object");
+  }
+  EXPECT_EQ(gTrackedDestroyed, 4);
+}
+
+TEST_F(DictionaryTest, DestructorsRunAfterTheDictionaryIsConsistentAgain) {
+  gTrackedDestroyed = 0;
+  auto d = NewDictionary();
+  gDictionaryToTouch = Obj(d);
+  Set(d, "a", corv::New<Tracked>(&kTrackedDecl));
+  Set(d, "b", 2);
+  dictionaryRemove(Obj(d), Variant("a").get());
+  gDictionaryToTouch = nullptr;
+  EXPECT_EQ(gTrackedDestroyed, 1);
+  EXPECT_EQ(dictionaryCount(Obj(d)), 2);  // "b" and the destructor's entry
+  EXPECT_TRUE(dictionaryHasKey(Obj(d), Variant("FROM DESTRUCTOR").get()));
+  ExpectConsistent(d.get());
+}
+
+TEST_F(DictionaryTest, ReentryWhileBusyIsReportedAndRefused) {
+  auto d = NewDictionary();
+  d->busy = true;  // as if an operation were under way
+  corv::CaptureFailures(true);
+  Set(d, "k", 1);
+  auto reports = corv::TakeCapturedFailures();
+  corv::CaptureFailures(false);
+  d->busy = false;
+  EXPECT_EQ(reports.size(), 1u);
+  EXPECT_EQ(dictionaryCount(Obj(d)), 0);
+}
+
+TEST_F(DictionaryTest, RandomOperationsMatchAModel) {
+  auto d = NewDictionary();
+  std::map<int32_t, int32_t> model;
+  std::mt19937 random(7);
+  for (int step = 0; step < 20000; ++step) {
+    int32_t key = static_cast<int32_t>(random() % 600);
+    switch (random() % 4) {
+      case 0:
+      case 1:
+        Set(d, key, step);
+        model[key] = step;
+        break;
+      case 2:
+        if (model.erase(key))
+          dictionaryRemove(Obj(d), Variant(key).get());
+        else
+          EXPECT_RAISES(dictionaryRemove(Obj(d), Variant(key).get()), kKeyNotFoundExceptionDecl);
+        break;
+      case 3:
+        if (step % 5000 == 3) {
+          dictionaryRemoveAll(Obj(d));
+          model.clear();
+        }
+        break;
+    }
+  }
+  ASSERT_EQ(dictionaryCount(Obj(d)), static_cast<int32_t>(model.size()));
+  for (auto [key, value] : model) EXPECT_EQ(Get(d, key).Int64Value(), value);
+  ExpectConsistent(d.get());
+}
+
+}  // namespace

@@ -1,0 +1,417 @@
+// Variants: making, copying and releasing them, the key hash and comparison,
+// and the conversions the application reads values with.
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "corv.h"
+#include "corv_date.h"
+#include "corv_variant.h"
+#include "lib/date.h"
+#include "lib/variant.h"
+
+namespace {
+
+enum class Kind { kNil, kBoolean, kNumber, kString, kDate, kObject };
+
+Kind KindOf(const CORVvariant &v) {
+  switch (v.type) {
+    case kVariantBoolean:
+      return Kind::kBoolean;
+    case kVariantInt32:
+    case kVariantInt64:
+    case kVariantSingle:
+    case kVariantDouble:
+    case kVariantCurrency:
+      return Kind::kNumber;
+    case kVariantString:
+      return v.value.string ? Kind::kString : Kind::kNil;
+    case kVariantDate:
+      return v.value.object ? Kind::kDate : Kind::kNil;
+    case kVariantObject:
+      return v.value.object ? Kind::kObject : Kind::kNil;
+    default:
+      return Kind::kNil;
+  }
+}
+
+// A number in the one form all numeric kinds compare and hash in: an exact
+// integer when the value is whole and fits 64 bits, else a double.
+struct Number {
+  bool integral;
+  int64_t integer;
+  double real;
+};
+
+constexpr double kTwoTo63 = 9223372036854775808.0;
+
+Number MakeNumber(double d) {
+  if (d >= -kTwoTo63 && d < kTwoTo63 && d == std::trunc(d))
+    return {true, static_cast<int64_t>(d), 0};
+  return {false, 0, d};
+}
+
+Number ToNumber(const CORVvariant &v) {
+  switch (v.type) {
+    case kVariantInt32:
+      return {true, v.value.int32, 0};
+    case kVariantInt64:
+      return {true, v.value.int64, 0};
+    case kVariantSingle:
+      return MakeNumber(v.value.single);
+    case kVariantDouble:
+      return MakeNumber(v.value.real);
+    case kVariantCurrency:
+      if (v.value.currency % 10000 == 0) return {true, v.value.currency / 10000, 0};
+      return {false, 0, static_cast<double>(v.value.currency) / 10000.0};
+    default:
+      return {true, 0, 0};
+  }
+}
+
+int Sign(bool less, bool greater) {
+  return less ? -1 : (greater ? 1 : 0);
+}
+
+// Doubles ordered with NaN equal to itself and above everything else.
+int CompareReals(double a, double b) {
+  bool nanA = std::isnan(a), nanB = std::isnan(b);
+  if (nanA || nanB) return Sign(!nanA, !nanB);
+  return Sign(a<b, a> b);
+}
+
+// An integer against a double that is not a whole 64-bit value.
+int CompareIntegerReal(int64_t i, double d) {
+  if (std::isnan(d) || d >= kTwoTo63) return -1;
+  if (d < -kTwoTo63) return 1;
+  return i <= static_cast<int64_t>(std::floor(d)) ? -1 : 1;
+}
+
+int CompareNumbers(const Number &a, const Number &b) {
+  if (a.integral && b.integral) return Sign(a.integer<b.integer, a.integer> b.integer);
+  if (!a.integral && !b.integral) return CompareReals(a.real, b.real);
+  if (a.integral) return CompareIntegerReal(a.integer, b.real);
+  return -CompareIntegerReal(b.integer, a.real);
+}
+
+uint32_t Rotate16(uint32_t x) {
+  return x << 16 | x >> 16;
+}
+
+uint32_t HashDoubleBits(double d) {
+  if (d == 0) d = 0;  // -0 is the same key as 0
+  if (std::isnan(d)) d = std::nan("");
+  uint64_t bits;
+  std::memcpy(&bits, &d, sizeof bits);
+  return Rotate16(static_cast<uint32_t>(bits)) ^ static_cast<uint32_t>(bits >> 32);
+}
+
+uint32_t HashNumber(const Number &n) {
+  if (n.integral)
+    return static_cast<uint32_t>(n.integer) ^
+           static_cast<uint32_t>(static_cast<uint64_t>(n.integer) >> 32);
+  return HashDoubleBits(n.real);
+}
+
+double DateSeconds(CORVobject date) {
+  return static_cast<double>(corv::DateMilliseconds(date)) / 1000.0;
+}
+
+bool IsDate(CORVobject obj) {
+  CORVclass *dateClass = CORVBindDeclaration(&kDateDecl);
+  for (CORVclass *cls = obj ? obj->cls : nullptr; cls; cls = cls->base)
+    if (cls == dateClass) return true;
+  return false;
+}
+
+void RetainHeld(const CORVvariant &v) {
+  if (v.type == kVariantString) RuntimeLockString(v.value.string);
+  if (v.type == kVariantDate || v.type == kVariantObject) RuntimeLockObject(v.value.object);
+}
+
+[[noreturn]] void RaiseTypeMismatch() {
+  CORVRaiseNew(CORVBindDeclaration(&kTypeMismatchExceptionDecl));
+  std::abort();  // only when the class cannot be bound
+}
+
+CORVstring AsciiString(const char *text, size_t length) {
+  return RuntimeCreateString(text, static_cast<int32_t>(length), kEncodingASCII);
+}
+
+template <class T>
+CORVstring FormatNumber(T value) {
+  char buffer[64];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return AsciiString(buffer, static_cast<size_t>(result.ptr - buffer));
+}
+
+CORVstring FormatCurrency(int64_t scaled) {
+  std::string text = scaled < 0 ? "-" : "";
+  uint64_t magnitude =
+      scaled < 0 ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
+  text += std::to_string(magnitude / 10000);
+  if (uint64_t fraction = magnitude % 10000) {
+    std::string digits = std::to_string(fraction + 10000).substr(1);
+    while (digits.back() == '0') digits.pop_back();
+    text += '.' + digits;
+  }
+  return AsciiString(text.data(), text.size());
+}
+
+// The leading number of a text: blanks, an optional sign, digits with an
+// optional fraction and exponent; no number reads as 0.
+double ParseNumber(CORVstring s) {
+  const char *p = CORVStringBytes(s);
+  const char *end = p + CORVStringLength(s);
+  while (p < end && (*p == ' ' || *p == '\t')) ++p;
+  bool negative = false;
+  if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  double value = 0;
+  if (p < end && *p != '+' && *p != '-') std::from_chars(p, end, value);
+  return negative ? -value : value;
+}
+
+bool IsTrueText(CORVstring s) {
+  const char *p = CORVStringBytes(s);
+  if (CORVStringLength(s) != 4) return false;
+  const char *word = "true";
+  for (int i = 0; i < 4; ++i)
+    if ((p[i] | 0x20) != word[i]) return false;
+  return true;
+}
+
+}  // namespace
+
+uint32_t corv::HashStringKey(CORVstring s) {
+  const auto *p = reinterpret_cast<const unsigned char *>(CORVStringBytes(s));
+  uint32_t length = CORVStringLength(s);
+  uint32_t encoding = CORVStringEncoding(s);
+  uint32_t h = 0;
+  bool inForeignRun = false;
+  auto feed = [&](uint32_t c) {
+    if (c < 0x80) {
+      if (c >= 'a' && c <= 'z') c -= 32;
+      h = h * 31 + c;
+      inForeignRun = false;
+    } else if (!inForeignRun) {
+      h = h * 31 + static_cast<uint32_t>(-128);  // 0x80 as a signed byte
+      inForeignRun = true;
+    }
+  };
+  int unit = 1;
+  bool bigEndian = false;
+  if (encoding == kEncodingUTF16 || encoding == 0x14000100u) unit = 2;
+  if (encoding == 0x10000100u) unit = 2, bigEndian = true;
+  if (encoding == 0x0C000100u || encoding == 0x0D000100u) unit = 4;
+  if (encoding == 0x0E000100u) unit = 4, bigEndian = true;
+  if (unit == 1) {
+    for (uint32_t i = 0; i < length; ++i) feed(p[i]);
+    return h;
+  }
+  for (uint32_t i = 0; i + unit <= length; i += unit) {
+    uint32_t c = 0;
+    for (int b = 0; b < unit; ++b) c = c << 8 | p[i + (bigEndian ? b : unit - 1 - b)];
+    feed(c);
+  }
+  return h;
+}
+
+bool corv::VariantEquals(const CORVvariant &a, const CORVvariant &b) {
+  return CORVVariantCompare(&a, &b) == 0;
+}
+
+extern "C" CORVvariant CORVVariantFromBoolean(bool value) {
+  CORVvariant v = {kVariantBoolean, 0, {}};
+  v.value.boolean = value;
+  return v;
+}
+extern "C" CORVvariant CORVVariantFromInt32(int32_t value) {
+  CORVvariant v = {kVariantInt32, 0, {}};
+  v.value.int32 = value;
+  return v;
+}
+extern "C" CORVvariant CORVVariantFromInt64(int64_t value) {
+  CORVvariant v = {kVariantInt64, 0, {}};
+  v.value.int64 = value;
+  return v;
+}
+extern "C" CORVvariant CORVVariantFromSingle(float value) {
+  CORVvariant v = {kVariantSingle, 0, {}};
+  v.value.single = value;
+  return v;
+}
+extern "C" CORVvariant CORVVariantFromDouble(double value) {
+  CORVvariant v = {kVariantDouble, 0, {}};
+  v.value.real = value;
+  return v;
+}
+extern "C" CORVvariant CORVVariantFromCurrency(int64_t scaledValue) {
+  CORVvariant v = {kVariantCurrency, 0, {}};
+  v.value.currency = scaledValue;
+  return v;
+}
+extern "C" CORVvariant CORVVariantFromString(CORVstring value) {
+  CORVvariant v = {kVariantString, 0, {}};
+  v.value.string = RuntimeLockString(value);
+  return v;
+}
+extern "C" CORVvariant CORVVariantFromObject(CORVobject value) {
+  CORVvariant v = {value ? (IsDate(value) ? kVariantDate : kVariantObject) : kVariantNil, 0, {}};
+  v.value.object = value;
+  RuntimeLockObject(value);
+  return v;
+}
+
+extern "C" CORVvariant CORVVariantCopy(const CORVvariant *source) {
+  if (!source) return CORVvariant{};
+  RetainHeld(*source);
+  return *source;
+}
+
+extern "C" void CORVVariantClear(CORVvariant *variant) {
+  if (!variant) return;
+  CORVvariant old = *variant;
+  *variant = CORVvariant{};
+  // Released last: a destructor run by the release may look at the variant.
+  if (old.type == kVariantString) RuntimeUnlockString(old.value.string);
+  if (old.type == kVariantDate || old.type == kVariantObject) RuntimeUnlockObject(old.value.object);
+}
+
+extern "C" uint32_t CORVVariantHash(const CORVvariant *variant) {
+  if (!variant) return 0;
+  switch (KindOf(*variant)) {
+    case Kind::kNil:
+      return 0;
+    case Kind::kBoolean:
+      return variant->value.boolean ? 1 : 0;
+    case Kind::kNumber:
+      return HashNumber(ToNumber(*variant));
+    case Kind::kString:
+      return corv::HashStringKey(variant->value.string);
+    case Kind::kDate:
+      return HashDoubleBits(DateSeconds(variant->value.object));
+    case Kind::kObject: {
+      uint64_t p = reinterpret_cast<uintptr_t>(variant->value.object);
+      return Rotate16(static_cast<uint32_t>(p) ^ static_cast<uint32_t>(p >> 32));
+    }
+  }
+  return 0;
+}
+
+extern "C" int32_t CORVVariantCompare(const CORVvariant *a, const CORVvariant *b) {
+  static const CORVvariant kNil = {};
+  if (!a) a = &kNil;
+  if (!b) b = &kNil;
+  Kind ka = KindOf(*a), kb = KindOf(*b);
+  if (ka != kb) return ka < kb ? -1 : 1;
+  switch (ka) {
+    case Kind::kNil:
+      return 0;
+    case Kind::kBoolean:
+      return Sign(!a->value.boolean && b->value.boolean, a->value.boolean && !b->value.boolean);
+    case Kind::kNumber:
+      return CompareNumbers(ToNumber(*a), ToNumber(*b));
+    case Kind::kString: {
+      CORVstring sa = a->value.string, sb = b->value.string;
+      // The same bytes in the same encoding are equal without asking.
+      if (sa == sb || (sa->length == sb->length && sa->encoding == sb->encoding &&
+                       std::memcmp(CORVStringBytes(sa), CORVStringBytes(sb), sa->length) == 0))
+        return 0;
+      return RuntimeStringCompare(sa, sb);
+    }
+    case Kind::kDate:
+      return DateCompare(a->value.object, b->value.object);
+    case Kind::kObject: {
+      auto pa = reinterpret_cast<uintptr_t>(a->value.object);
+      auto pb = reinterpret_cast<uintptr_t>(b->value.object);
+      return Sign(pa<pb, pa> pb);
+    }
+  }
+  return 0;
+}
+
+extern "C" CORVstring CORVVariantStringValue(const CORVvariant *variant) {
+  if (!variant) return nullptr;
+  const CORVvariant &v = *variant;
+  switch (v.type) {
+    case kVariantBoolean:
+      return v.value.boolean ? AsciiString("True", 4) : AsciiString("False", 5);
+    case kVariantInt32:
+      return FormatNumber(v.value.int32);
+    case kVariantInt64:
+      return FormatNumber(v.value.int64);
+    case kVariantSingle:
+      return FormatNumber(v.value.single);
+    case kVariantDouble:
+      return FormatNumber(v.value.real);
+    case kVariantCurrency:
+      return FormatCurrency(v.value.currency);
+    case kVariantString:
+      return RuntimeLockString(v.value.string);
+    case kVariantDate:
+      return v.value.object ? dateSQLDateTimeGetter(v.value.object) : nullptr;
+    case kVariantObject:
+      if (v.value.object) RaiseTypeMismatch();
+      return nullptr;
+    default:
+      return nullptr;
+  }
+}
+
+extern "C" double CORVVariantDoubleValue(const CORVvariant *variant) {
+  if (!variant) return 0;
+  const CORVvariant &v = *variant;
+  switch (v.type) {
+    case kVariantBoolean:
+      return v.value.boolean ? 1 : 0;
+    case kVariantInt32:
+      return v.value.int32;
+    case kVariantInt64:
+      return static_cast<double>(v.value.int64);
+    case kVariantSingle:
+      return v.value.single;
+    case kVariantDouble:
+      return v.value.real;
+    case kVariantCurrency:
+      return static_cast<double>(v.value.currency) / 10000.0;
+    case kVariantString:
+      return ParseNumber(v.value.string);
+    case kVariantDate:
+      return v.value.object ? DateSeconds(v.value.object) : 0;
+    case kVariantObject:
+      if (v.value.object) RaiseTypeMismatch();
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+extern "C" int64_t CORVVariantInt64Value(const CORVvariant *variant) {
+  if (!variant) return 0;
+  if (variant->type == kVariantInt32) return variant->value.int32;
+  if (variant->type == kVariantInt64) return variant->value.int64;
+  if (variant->type == kVariantCurrency) return variant->value.currency / 10000;
+  double d = CORVVariantDoubleValue(variant);
+  if (std::isnan(d)) return 0;
+  if (d >= kTwoTo63) return INT64_MAX;
+  if (d < -kTwoTo63) return INT64_MIN;
+  return static_cast<int64_t>(d);
+}
+
+extern "C" bool CORVVariantBooleanValue(const CORVvariant *variant) {
+  if (!variant) return false;
+  switch (KindOf(*variant)) {
+    case Kind::kNil:
+      return false;
+    case Kind::kBoolean:
+      return variant->value.boolean;
+    case Kind::kNumber:
+      return CORVVariantDoubleValue(variant) != 0;
+    case Kind::kString:
+      return IsTrueText(variant->value.string) || ParseNumber(variant->value.string) != 0;
+    default:
+      RaiseTypeMismatch();
+  }
+}
