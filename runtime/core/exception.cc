@@ -27,9 +27,16 @@ struct OwnedString {
 
 // Empties the exception's Stack and fills it with the raiser's call stack.
 void RecordStack(CORVexception *exception) {
-  // Exceptions get their Stack array with the runtime's arrays; until then
-  // there is nowhere to keep the names.
-  if (!exception->stack) return;
+  if (!exception->stack) {
+    CORV_REPORT("userData", nullptr);
+    return;
+  }
+  CORVArrayRedim(exception->stack, -1);
+  for (const std::string &name : corv::RaiserCallStack()) {
+    OwnedString text{
+        RuntimeCreateString(name.data(), static_cast<int32_t>(name.size()), kEncodingUTF8)};
+    CORVArrayAppendString(exception->stack, text.s);
+  }
 }
 
 }  // namespace
@@ -43,7 +50,8 @@ std::vector<std::string> corv::RaiserCallStack() {
 }
 
 extern "C" void RuntimeExceptionInitializer(CORVobject exception) {
-  (void)exception;  // the Stack array arrives with arrays
+  if (!exception) return;
+  reinterpret_cast<CORVexception *>(exception)->stack = CORVNewStringArray();
 }
 
 extern "C" void RuntimeExceptionFinalizer(CORVobject exception) {

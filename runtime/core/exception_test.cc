@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "core/exception_internal.h"
 #include "core/failure.h"
 #include "core/stack_check.h"
 #include "corv.h"
@@ -82,7 +81,9 @@ TEST_F(ExceptionTest, FieldsAndAccessors) {
   EXPECT_EQ(Text(e->message), "disk on fire");
   // Stack is read with a new reference for the caller; nil has none.
   CORVobject stack = RuntimeExceptionStack(e.object());
+  ASSERT_NE(stack, nullptr);
   EXPECT_EQ(stack, e->stack);
+  EXPECT_EQ(stack->refCount, 2);
   RuntimeUnlockObject(stack);
   EXPECT_EQ(RuntimeExceptionStack(nullptr), nullptr);
 }
@@ -234,19 +235,44 @@ TEST_F(HookTest, UnhandledWithoutHookReportsZero) {
   EXPECT_EQ(seen_[0], e.object());
 }
 
-// What a raise records: the native frames above it, beginning with the
-// function that called RuntimeRaiseException.
-TEST_F(HookTest, RaiserCallStackBeginsAtTheRaiser) {
-  CORVSetRaiseHook(
-      [](CORVobject) { corv_exception_test::gNamesSeenByHook = corv::RaiserCallStack(); });
-  corv_exception_test::gNamesSeenByHook.clear();
+std::vector<std::string> StackNames(CORVobject exception) {
+  Ref<> stack = Ref<>::Adopt(RuntimeExceptionStack(exception));
+  std::vector<std::string> names;
+  for (int32_t i = 0; i <= RuntimeUBound(stack.object()); ++i) {
+    CORVstring name = CORVArrayStringAt(stack.object(), i);
+    names.push_back(Text(name));
+    RuntimeUnlockString(name);
+  }
+  return names;
+}
+
+// A raise records the native frames above it, beginning with the function
+// that called RuntimeRaiseException; a reraise leaves the record alone.
+TEST_F(HookTest, StackNamesTheRaiserAndIsRefilledOnlyByRaise) {
   Ref<> e = corv::New(&kEndExceptionDecl);
-  void (*volatile raise)(CORVobject) = corv_exception_test::RaiseFromNamedFunction;
-  EXPECT_RAISES(raise(e.object()), kEndExceptionDecl);
-  const std::vector<std::string> &names = corv_exception_test::gNamesSeenByHook;
-  ASSERT_FALSE(names.empty());
-  EXPECT_EQ(names[0], "corv_exception_test::RaiseFromNamedFunction(CORVobjectHeader*)");
-  for (const std::string &name : names) EXPECT_NE(name, "RuntimeRaiseException");
+  EXPECT_TRUE(StackNames(e.object()).empty());
+  void (*volatile raiseFrom)(CORVobject) = corv_exception_test::RaiseFromNamedFunction;
+  EXPECT_RAISES(raiseFrom(e.object()), kEndExceptionDecl);
+  std::vector<std::string> first = StackNames(e.object());
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(first[0], "corv_exception_test::RaiseFromNamedFunction(CORVobjectHeader*)");
+  for (const std::string &name : first) EXPECT_NE(name, "RuntimeRaiseException");
+
+  EXPECT_RAISES(RuntimeReraiseException(e.object()), kEndExceptionDecl);
+  EXPECT_EQ(StackNames(e.object()), first);
+
+  // A second raise from elsewhere replaces the names instead of adding to them.
+  EXPECT_RAISES(RuntimeRaiseException(e.object()), kEndExceptionDecl);
+  std::vector<std::string> second = StackNames(e.object());
+  ASSERT_FALSE(second.empty());
+  EXPECT_NE(second[0], first[0]);
+  EXPECT_LT(second.size(), first.size() + 2);
+
+  // The hook runs after the record is made.
+  CORVSetRaiseHook(
+      [](CORVobject raised) { corv_exception_test::gNamesSeenByHook = StackNames(raised); });
+  EXPECT_RAISES(raiseFrom(e.object()), kEndExceptionDecl);
+  EXPECT_EQ(corv_exception_test::gNamesSeenByHook, first);
 }
 
 // Stack-overflow tests move the current thread's limit and put it back.
