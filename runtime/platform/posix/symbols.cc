@@ -8,6 +8,8 @@
 #include <execinfo.h>
 
 #include <cstdlib>
+#include <mutex>
+#include <unordered_map>
 
 namespace corv::platform {
 
@@ -22,13 +24,24 @@ std::string Demangle(const char *symbol) {
   return name;
 }
 
-std::string NameAt(void *returnAddress) {
+std::string LookUpName(void *returnAddress) {
   // A return address may be the first byte after the function's last call;
   // one byte back is always inside the calling function.
   void *inside = static_cast<char *>(returnAddress) - 1;
   Dl_info info{};
   if (!dladdr(inside, &info) || !info.dli_sname) return {};
   return Demangle(info.dli_sname);
+}
+
+// dladdr searches the symbol table linearly, so names are kept per return
+// address: there are only as many as there are call sites that raise.
+std::string NameAt(void *returnAddress) {
+  static std::mutex mutex;
+  static std::unordered_map<void *, std::string> names;
+  std::lock_guard<std::mutex> hold(mutex);
+  auto found = names.find(returnAddress);
+  if (found == names.end()) found = names.emplace(returnAddress, LookUpName(returnAddress)).first;
+  return found->second;
 }
 
 }  // namespace
