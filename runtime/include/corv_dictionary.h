@@ -47,6 +47,11 @@ void dictionaryRemove(CORVobject self, const CORVvariant *key);
 void dictionaryRemoveAll(CORVobject self);
 CORVvariant dictionaryKey(CORVobject self, int32_t index);
 CORVvariant dictionaryValueByIndex(CORVobject self, int32_t index);
+/* New object arrays (one reference) of upper bound Count - 1, in entry
+ * order, holding the keys / values in their object form (see
+ * CORVVariantToObject). */
+CORVobject dictionaryKeys(CORVobject self);
+CORVobject dictionaryValues(CORVobject self);
 int32_t dictionaryGetBins(CORVobject self);
 void dictionarySetBins(CORVobject self, int32_t binCount);
 

@@ -5,6 +5,7 @@
 
 #include <stdbool.h>
 
+#include "corv_object.h"
 #include "corv_types.h"
 
 CORV_BEGIN_DECLS
@@ -73,6 +74,21 @@ int64_t CORVVariantInt64Value(const CORVvariant *variant);
 /* Booleans as they are, numbers non-zero, strings "True" (case ignored)
  * or a non-zero number; nil false. */
 bool CORVVariantBooleanValue(const CORVvariant *variant);
+
+/* A variant as an object, for arrays of variants (Dictionary.Keys/Values):
+ * nil stays nil, objects and dates are the object itself, and every other
+ * value is boxed in an instance of class "Variant". */
+typedef struct CORVvariantObject {
+  CORVobjectHeader header;
+  CORVvariant value;
+} CORVvariantObject;
+extern const CORVclassDecl kVariantDecl;
+
+/* The object form of a variant, with one reference for the caller. */
+CORVobject CORVVariantToObject(const CORVvariant *variant);
+/* The variant an object form stands for: a boxed value is unboxed, any
+ * other object is an object (or Date) variant; nil gives nil. */
+CORVvariant CORVVariantFromObjectForm(CORVobject object);
 
 CORV_END_DECLS
 

@@ -30,17 +30,22 @@ int64_t DaysFrom1904(int64_t year, int32_t month, int32_t day) {
   return DaysFromMarchEpoch(year, month, day) - kEpochShift;
 }
 
+namespace {
+const int64_t kMinMs = DaysFrom1904(kMinYear, 1, 1) * kMsPerDay;
+const int64_t kMaxMs = (DaysFrom1904(kMaxYear, 12, 31) + 1) * kMsPerDay - 1;
+}  // namespace
+
 int64_t MinMilliseconds() {
-  return DaysFrom1904(kMinYear, 1, 1) * kMsPerDay;
+  return kMinMs;
 }
 
 int64_t MaxMilliseconds() {
-  return (DaysFrom1904(kMaxYear, 12, 31) + 1) * kMsPerDay - 1;
+  return kMaxMs;
 }
 
 int64_t ClampMilliseconds(int64_t milliseconds) {
-  if (milliseconds < MinMilliseconds()) return MinMilliseconds();
-  if (milliseconds > MaxMilliseconds()) return MaxMilliseconds();
+  if (milliseconds < kMinMs) return kMinMs;
+  if (milliseconds > kMaxMs) return kMaxMs;
   return milliseconds;
 }
 
@@ -50,8 +55,8 @@ int64_t FieldsToMilliseconds(int64_t year, int64_t month, int64_t day, int64_t h
   // so nothing below can overflow (the other inputs are 32-bit).
   year += FloorDiv(month - 1, 12);
   month -= FloorDiv(month - 1, 12) * 12;
-  if (year < kMinYear - 1) return MinMilliseconds();
-  if (year > kMaxYear + 1) return MaxMilliseconds();
+  if (year < kMinYear - 1) return kMinMs;
+  if (year > kMaxYear + 1) return kMaxMs;
   int64_t days = DaysFrom1904(year, static_cast<int32_t>(month), 1) + (day - 1);
   int64_t total = days * kMsPerDay + hour * 3600000 + minute * 60000 + second * 1000 + millisecond;
   return ClampMilliseconds(total);

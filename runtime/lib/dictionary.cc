@@ -13,6 +13,8 @@
 #include <cstring>
 
 #include "corv.h"
+#include "corv/ref.h"
+#include "corv_array.h"
 #include "corv_dictionary.h"
 #include "lib/dictionary.h"
 #include "lib/variant.h"
@@ -145,6 +147,17 @@ CORVdictionaryEntry **Detach(CORVdictionary *d, int32_t *count) {
   d->entries = nullptr;
   d->count = d->capacity = 0;
   return entries;
+}
+
+// A new object array of every entry's key (or value) in its object form.
+CORVobject ListEntries(CORVdictionary *d, bool keys) {
+  corv::Ref<> array = corv::Ref<>::Adopt(CreateArray(1, kCORVArrayObject, d->count - 1));
+  for (int32_t i = 0; i < d->count; ++i) {
+    corv::Ref<> element =
+        corv::Ref<>::Adopt(CORVVariantToObject(keys ? &d->entries[i]->key : &d->entries[i]->value));
+    CORVArraySetObject(array.object(), i, element.object());
+  }
+  return array.Leak();
 }
 
 CORVdictionaryEntry *EntryAt(CORVdictionary *d, int32_t index) {
@@ -300,6 +313,14 @@ extern "C" CORVvariant dictionaryKey(CORVobject self, int32_t index) {
 
 extern "C" CORVvariant dictionaryValueByIndex(CORVobject self, int32_t index) {
   return CORVVariantCopy(&EntryAt(AsDictionary(self), index)->value);
+}
+
+extern "C" CORVobject dictionaryKeys(CORVobject self) {
+  return ListEntries(AsDictionary(self), true);
+}
+
+extern "C" CORVobject dictionaryValues(CORVobject self) {
+  return ListEntries(AsDictionary(self), false);
 }
 
 extern "C" int32_t dictionaryGetBins(CORVobject self) {

@@ -120,6 +120,35 @@ TEST_F(DictionaryTest, RemovalMovesTheLastEntryIntoTheGap) {
   ExpectConsistent(d.get());
 }
 
+TEST_F(DictionaryTest, KeysAndValuesListEntriesInArrayOrder) {
+  auto d = NewDictionary();
+  Ref<> empty = Ref<>::Adopt(dictionaryKeys(Obj(d)));
+  EXPECT_EQ(RuntimeUBound(empty.object()), -1);
+  auto object = NewDictionary();
+  Set(d, "a", 1.5);
+  Set(d, "b", object);
+  Set(d, "c", nullptr);
+  dictionaryRemove(Obj(d), Variant("a").get());
+  Ref<> keys = Ref<>::Adopt(dictionaryKeys(Obj(d)));
+  Ref<> values = Ref<>::Adopt(dictionaryValues(Obj(d)));
+  ASSERT_EQ(RuntimeUBound(keys.object()), 1);
+  ASSERT_EQ(RuntimeUBound(values.object()), 1);
+  auto element = [](const Ref<> &array, int32_t i) {
+    Ref<> form = Ref<>::Adopt(CORVArrayObjectAt(array.object(), i));
+    return Variant::Adopt(CORVVariantFromObjectForm(form.object()));
+  };
+  EXPECT_EQ(Text(element(keys, 0)), "c");
+  EXPECT_EQ(Text(element(keys, 1)), "b");
+  EXPECT_TRUE(element(values, 0).IsNil());
+  // An object value is the object itself in the array, not a box.
+  Ref<> second = Ref<>::Adopt(CORVArrayObjectAt(values.object(), 1));
+  EXPECT_EQ(second.object(), object.object());
+  Set(d, "n", int64_t{42});
+  Ref<> more = Ref<>::Adopt(dictionaryValues(Obj(d)));
+  EXPECT_EQ(element(more, 2).Type(), kVariantInt64);
+  EXPECT_EQ(element(more, 2).Int64Value(), 42);
+}
+
 TEST_F(DictionaryTest, ClearAfterFixedBinCountReturnsToAutomaticSizing) {
   auto d = NewDictionary();
   dictionarySetBins(Obj(d), 7);

@@ -182,7 +182,40 @@ bool IsTrueText(CORVstring s) {
   return true;
 }
 
+void VariantBoxFinalizer(CORVobject self) {
+  CORVVariantClear(&reinterpret_cast<CORVvariantObject *>(self)->value);
+}
+
 }  // namespace
+
+const CORVclassDecl kVariantDecl = {"Variant", nullptr, sizeof(CORVvariantObject),
+                                    nullptr,   nullptr, VariantBoxFinalizer,
+                                    nullptr,   0,       nullptr,
+                                    0,         nullptr, 0,
+                                    nullptr,   0};
+
+extern "C" CORVobject CORVVariantToObject(const CORVvariant *variant) {
+  if (!variant) return nullptr;
+  switch (KindOf(*variant)) {
+    case Kind::kNil:
+      return nullptr;
+    case Kind::kDate:
+    case Kind::kObject:
+      RuntimeLockObject(variant->value.object);
+      return variant->value.object;
+    default:
+      break;
+  }
+  CORVobject box = CORVInstantiateDeclaration(&kVariantDecl);
+  reinterpret_cast<CORVvariantObject *>(box)->value = CORVVariantCopy(variant);
+  return box;
+}
+
+extern "C" CORVvariant CORVVariantFromObjectForm(CORVobject object) {
+  if (object && CORVBindDeclaration(&kVariantDecl) == object->cls)
+    return CORVVariantCopy(&reinterpret_cast<CORVvariantObject *>(object)->value);
+  return CORVVariantFromObject(object);
+}
 
 uint32_t corv::HashStringKey(CORVstring s) {
   const auto *p = reinterpret_cast<const unsigned char *>(CORVStringBytes(s));
