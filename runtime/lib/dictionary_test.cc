@@ -74,6 +74,11 @@ TEST_F(DictionaryTest, StringKeysIgnoreCase) {
   EXPECT_EQ(dictionaryCount(Obj(d)), 1);
   EXPECT_EQ(Text(Get(d, "NAME")), "second");
   EXPECT_EQ(KeyText(d, 0), "NAME");  // the first key object is kept
+  // Keys with non-ASCII letters are compared by the string comparison.
+  Set(d, "\xC3\x84rger", "trouble");
+  EXPECT_EQ(Text(Get(d, "\xC3\x84RGER")), "trouble");
+  EXPECT_FALSE(dictionaryHasKey(Obj(d), Variant("\xC3\x84rgers").get()));
+  EXPECT_FALSE(dictionaryHasKey(Obj(d), Variant("Name ").get()));
 }
 
 TEST_F(DictionaryTest, BinCountFollowsTheSizeSchedule) {

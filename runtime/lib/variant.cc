@@ -182,6 +182,27 @@ bool IsTrueText(CORVstring s) {
   return true;
 }
 
+// Equality of two ASCII or UTF-8 strings while their bytes are ASCII: the
+// case-insensitive comparison then folds ASCII letters only, and strings of
+// different byte lengths are never equal. 1 equal, 0 unequal, -1 undecided
+// (a non-ASCII byte, or another encoding).
+int AsciiEquality(CORVstring a, CORVstring b) {
+  auto plain = [](uint32_t e) { return e == kEncodingASCII || e == kEncodingUTF8; };
+  if (!plain(a->encoding) || !plain(b->encoding)) return -1;
+  if (a->length != b->length) return 0;
+  const auto *pa = reinterpret_cast<const unsigned char *>(CORVStringBytes(a));
+  const auto *pb = reinterpret_cast<const unsigned char *>(CORVStringBytes(b));
+  for (uint32_t i = 0; i < a->length; ++i) {
+    unsigned char x = pa[i], y = pb[i];
+    if ((x | y) >= 0x80) return -1;
+    if (x == y) continue;
+    if (x >= 'a' && x <= 'z') x -= 32;
+    if (y >= 'a' && y <= 'z') y -= 32;
+    if (x != y) return 0;
+  }
+  return 1;
+}
+
 void VariantBoxFinalizer(CORVobject self) {
   CORVVariantClear(&reinterpret_cast<CORVvariantObject *>(self)->value);
 }
@@ -252,6 +273,10 @@ uint32_t corv::HashStringKey(CORVstring s) {
 }
 
 bool corv::VariantEquals(const CORVvariant &a, const CORVvariant &b) {
+  if (KindOf(a) == Kind::kString && KindOf(b) == Kind::kString) {
+    int ascii = AsciiEquality(a.value.string, b.value.string);
+    if (ascii >= 0) return ascii == 1;
+  }
   return CORVVariantCompare(&a, &b) == 0;
 }
 

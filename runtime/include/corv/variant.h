@@ -47,6 +47,11 @@ class Variant {
     result.v_ = v;
     return result;
   }
+  /// The variant an element of a variant array (Dictionary.Keys/Values)
+  /// stands for.
+  static Variant FromObjectForm(CORVobject element) {
+    return Adopt(CORVVariantFromObjectForm(element));
+  }
   /// A currency value from its count of ten-thousandths.
   static Variant Currency(int64_t scaled) { return Adopt(CORVVariantFromCurrency(scaled)); }
 
