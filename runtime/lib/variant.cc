@@ -245,6 +245,9 @@ uint32_t corv::HashStringKey(CORVstring s) {
   uint32_t h = 0;
   bool inForeignRun = false;
   auto feed = [&](uint32_t c) {
+    // The two letters outside ASCII that compare equal to ASCII letters.
+    if (c == 0x212A) c = 'K';  // Kelvin sign
+    if (c == 0x017F) c = 'S';  // long s
     if (c < 0x80) {
       if (c >= 'a' && c <= 'z') c -= 32;
       h = h * 31 + c;
@@ -261,7 +264,21 @@ uint32_t corv::HashStringKey(CORVstring s) {
   if (encoding == 0x0C000100u || encoding == 0x0D000100u) unit = 4;
   if (encoding == 0x0E000100u) unit = 4, bigEndian = true;
   if (unit == 1) {
-    for (uint32_t i = 0; i < length; ++i) feed(p[i]);
+    bool utf8 = encoding == kEncodingUTF8 || encoding == kEncodingASCII;
+    for (uint32_t i = 0; i < length;) {
+      uint32_t lead = p[i];
+      if (lead < 0x80 || !utf8) {
+        feed(lead);
+        ++i;
+        continue;
+      }
+      // Characters are cut where the comparison cuts them: by the lead byte
+      // alone, without validation.
+      int extra = (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : 3;
+      uint32_t c = lead & (extra == 1 ? 0x1F : extra == 2 ? 0x0F : 0x07);
+      for (++i; extra > 0 && i < length; --extra, ++i) c = c << 6 | (p[i] & 0x3F);
+      feed(c < 0x80 ? 0x80 : c);  // an over-long form is still not ASCII
+    }
     return h;
   }
   for (uint32_t i = 0; i + unit <= length; i += unit) {

@@ -9,8 +9,9 @@ namespace corv {
 
 /// The key hash of a string: h = h * 31 + byte over its ASCII characters
 /// with lower-case letters raised, each byte taken as signed; a run of
-/// non-ASCII characters counts as one byte 0x80, whatever its encoding, so
-/// strings that compare equal without case always hash alike.
+/// non-ASCII characters counts as one byte 0x80 whatever its encoding (the
+/// Kelvin sign and the long s count as K and S, which they equal), so
+/// strings that compare equal without case hash alike in every encoding.
 uint32_t HashStringKey(CORVstring s);
 
 /// True when the two variants are the same key (CORVVariantCompare gives 0).

@@ -56,6 +56,9 @@ TEST_F(VariantTest, StringsThatCompareEqualHashAlikeAcrossCaseAndEncodings) {
   EXPECT_EQ(utf16.Hash(), Variant("Ab\xC3\xA4").Hash());
   // A Windows-1252 byte against its UTF-8 form.
   EXPECT_EQ(Encoded("caf\xE9", 0xFFFF04E4u).Hash(), Variant("CAF\xC3\x89").Hash());
+  // Letters outside ASCII that compare equal to ASCII ones.
+  EXPECT_EQ(Variant("\xC5\xBFss\xE2\x84\xAA").Hash(), Variant("SsSk").Hash());
+  EXPECT_EQ(Encoded(std::string("\x7F\x01", 2), kEncodingUTF16).Hash(), Variant("s").Hash());
   // ASCII text hashes the same in every byte encoding.
   EXPECT_EQ(Encoded("Key", kEncodingASCII).Hash(), Variant("KEY").Hash());
 }
