@@ -10,6 +10,7 @@ namespace {
 
 const CORVlinkEntry kFixedEntries[] = {
 #include "core/exception.entries"
+#include "core/loader.entries"
 #include "core/object.entries"
 #include "core/runtime.entries"
 #include "lib/array.entries"

@@ -7,6 +7,7 @@
 #include "corv_date.h"
 #include "corv_dictionary.h"
 #include "corv_exception.h"
+#include "corv_loader.h"
 #include "corv_object.h"
 #include "corv_runtime.h"
 #include "corv_string.h"

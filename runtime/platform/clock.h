@@ -1,0 +1,17 @@
+// Time for the event loop: the millisecond counter, sleeping and the
+// Escape-key check.
+#pragma once
+
+#include <cstdint>
+
+namespace corv::platform {
+
+/// The system millisecond up-time counter, as an unsigned 32-bit value.
+uint32_t MillisecondCounter();
+/// Sleeps the whole process thread; 0 merely gives the processor up.
+void SleepMilliseconds(uint32_t milliseconds);
+/// Whether the Escape key is down: read without blocking from standard
+/// input, only when it is a terminal.
+bool EscapeKeyDown();
+
+}  // namespace corv::platform

@@ -1,0 +1,57 @@
+// POSIX: CLOCK_MONOTONIC milliseconds, nanosleep, and Escape from a terminal.
+#include "platform/clock.h"
+
+#include <poll.h>
+#include <sched.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace corv::platform {
+
+uint32_t MillisecondCounter() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  uint64_t ms =
+      static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+  return static_cast<uint32_t>(ms);
+}
+
+void SleepMilliseconds(uint32_t milliseconds) {
+  if (milliseconds == 0) {
+    sched_yield();
+    return;
+  }
+  timespec wait{static_cast<time_t>(milliseconds / 1000),
+                static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
+}
+
+// Reads what is waiting on the terminal without blocking and without
+// echoing; an ESC byte among it counts as the key being down.
+bool EscapeKeyDown() {
+  if (!isatty(STDIN_FILENO)) return false;
+  termios saved;
+  if (tcgetattr(STDIN_FILENO, &saved) != 0) return false;
+  termios raw = saved;
+  raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+  raw.c_cc[VMIN] = 0;
+  raw.c_cc[VTIME] = 0;
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) return false;
+  bool escape = false;
+  pollfd in{STDIN_FILENO, POLLIN, 0};
+  while (poll(&in, 1, 0) > 0 && (in.revents & POLLIN)) {
+    char buffer[64];
+    ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (got <= 0) break;
+    for (ssize_t i = 0; i < got; ++i)
+      if (buffer[i] == 0x1B) escape = true;
+  }
+  tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  return escape;
+}
+
+}  // namespace corv::platform
