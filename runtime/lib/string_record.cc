@@ -14,6 +14,7 @@ namespace corv {
 namespace {
 
 std::atomic<int32_t> gLiveStrings{0};
+std::atomic<int32_t (*)()> gCachedOnly{nullptr};
 
 // The record, the pad byte and the length byte come before the bytes.
 constexpr size_t kHeaderSize = sizeof(CORVstringRecord) + 1;
@@ -51,6 +52,29 @@ CORVstring MakePermanentString(const char *text) {
   return s;
 }
 
+void SetStringByte(CORVstring *s, int32_t pos, unsigned char byte) {
+  CORVstring str = *s;
+  if (!str) {  // no byte to store into; position 0 passes quietly
+    if (pos) CORV_REPORT("not pos", "store into an empty string");
+    return;
+  }
+  if (pos < 0 || static_cast<uint32_t>(pos) >= str->length) {
+    CORV_REPORT("not (pos < 0 || pos >= Length())", "store outside the string");
+    return;
+  }
+  if (Count(str).load(std::memory_order_acquire) != 1) {  // shared: copy before writing
+    CORVstring copy = AllocateString(str->length, str->encoding);
+    std::memcpy(MutableBytes(copy), CORVStringBytes(str), str->length);
+    RuntimeUnlockString(str);
+    *s = str = copy;
+  }
+  MutableBytes(str)[pos] = static_cast<char>(byte);
+}
+
+void SetCachedOnlyCounter(int32_t (*counter)()) {
+  gCachedOnly.store(counter);
+}
+
 }  // namespace corv
 
 extern "C" CORVstring RuntimeCreateString(const char *bytes, int32_t length, uint32_t encoding) {
@@ -85,5 +109,6 @@ extern "C" CORVstring RuntimeLockUnlockStrings(CORVstring newValue, CORVstring o
 }
 
 extern "C" int32_t RuntimeLiveStringCount(void) {
-  return corv::gLiveStrings.load(std::memory_order_relaxed);
+  int32_t (*cachedOnly)() = corv::gCachedOnly.load();
+  return corv::gLiveStrings.load(std::memory_order_relaxed) - (cachedOnly ? cachedOnly() : 0);
 }

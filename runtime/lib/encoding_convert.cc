@@ -1,0 +1,161 @@
+// Conversion between encodings: through UTF-16 with ICU converters, the
+// ASCII shortcut, and the one-entry memory of the last conversion.
+//
+// The memory holds one reference to its source and one to its result; a
+// source record cannot be freed and reused while it is remembered, so the
+// pointer identifies the same string for as long as it is kept.
+#include <unicode/ucnv.h>
+
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "lib/encoding.h"
+#include "lib/japanese.h"
+#include "lib/string_record.h"
+
+namespace corv {
+namespace {
+
+struct ConverterCloser {
+  void operator()(UConverter *c) const { ucnv_close(c); }
+};
+using Converter = std::unique_ptr<UConverter, ConverterCloser>;
+
+Converter OpenConverter(uint32_t codePage) {
+  const char *name = ConverterName(codePage);
+  if (!name) return nullptr;
+  UErrorCode status = U_ZERO_ERROR;
+  Converter cnv(ucnv_open(name, &status));
+  if (U_FAILURE(status)) return nullptr;
+  if (ucnv_getMinCharSize(cnv.get()) == 1) {  // the platform's default character
+    status = U_ZERO_ERROR;
+    ucnv_setSubstChars(cnv.get(), "?", 1, &status);
+  }
+  return cnv;
+}
+
+bool IcuDecode(uint32_t codePage, const char *bytes, size_t length, std::u16string *out) {
+  Converter cnv = OpenConverter(codePage);
+  if (!cnv) return false;
+  out->resize(length * 2 + 2);
+  UErrorCode status = U_ZERO_ERROR;
+  int32_t n = ucnv_toUChars(cnv.get(), out->data(), static_cast<int32_t>(out->size()), bytes,
+                            static_cast<int32_t>(length), &status);
+  if (U_FAILURE(status)) return false;
+  out->resize(static_cast<size_t>(n));
+  return true;
+}
+
+struct Memory {
+  std::mutex lock;
+  CORVstring source = nullptr;
+  CORVstring result = nullptr;
+};
+Memory &TheMemory() {
+  static Memory *memory = [] {
+    auto *m = new Memory;  // lives until the process ends
+    SetCachedOnlyCounter([] {
+      Memory &mem = TheMemory();
+      std::lock_guard<std::mutex> hold(mem.lock);
+      int32_t n = 0;
+      if (mem.source && mem.source->refCount == 1) ++n;
+      if (mem.result && mem.result->refCount == 1) ++n;
+      return n;
+    });
+    return m;
+  }();
+  return *memory;
+}
+
+void Remember(CORVstring source, CORVstring result) {
+  Memory &mem = TheMemory();
+  CORVstring oldSource, oldResult;
+  {
+    std::lock_guard<std::mutex> hold(mem.lock);
+    oldSource = mem.source;
+    oldResult = mem.result;
+    mem.source = RuntimeLockString(source);
+    mem.result = RuntimeLockString(result);
+  }
+  RuntimeUnlockString(oldSource);
+  RuntimeUnlockString(oldResult);
+}
+
+String Recall(CORVstring source, uint32_t t) {
+  Memory &mem = TheMemory();
+  std::lock_guard<std::mutex> hold(mem.lock);
+  if (mem.source == source && mem.result && mem.result->encoding == t)
+    return String::Share(mem.result);
+  return nullptr;
+}
+
+String FromBytes(const std::string &bytes, uint32_t encoding) {
+  return String(std::string_view(bytes), encoding);
+}
+
+}  // namespace
+
+bool DecodeToUTF16(uint32_t code, const char *bytes, size_t length, std::u16string *out) {
+  if (IsHostUTF16(code)) {
+    if (length % 2) return false;
+    out->assign(reinterpret_cast<const char16_t *>(bytes), length / 2);
+    return true;
+  }
+  if (code == 0x920) {
+    std::string sjis = EucJpToShiftJis({bytes, length});
+    return IcuDecode(932, sjis.data(), sjis.size(), out);
+  }
+  if (code == 0x820) {
+    std::string sjis = Iso2022JpToShiftJis({bytes, length});
+    return IcuDecode(932, sjis.data(), sjis.size(), out);
+  }
+  uint32_t page = CodePageOf(code);
+  return page && IcuDecode(page, bytes, length, out);
+}
+
+bool EncodeFromUTF16(uint32_t code, const char16_t *units, size_t count, std::string *out) {
+  if (IsHostUTF16(code)) {
+    out->assign(reinterpret_cast<const char *>(units), count * 2);
+    return true;
+  }
+  uint32_t page = (code == 0x920 || code == 0x820) ? 932 : CodePageOf(code);
+  Converter cnv = page ? OpenConverter(page) : nullptr;
+  if (!cnv) return false;
+  out->resize(UCNV_GET_MAX_BYTES_FOR_STRING(count, ucnv_getMaxCharSize(cnv.get())) + 4);
+  UErrorCode status = U_ZERO_ERROR;
+  int32_t n = ucnv_fromUChars(cnv.get(), out->data(), static_cast<int32_t>(out->size()), units,
+                              static_cast<int32_t>(count), &status);
+  if (U_FAILURE(status)) return false;
+  out->resize(static_cast<size_t>(n));
+  if (code == 0x920) *out = ShiftJisToEucJp(*out);
+  if (code == 0x820) *out = ShiftJisToIso2022Jp(*out);
+  return true;
+}
+
+String ConvertTo(CORVstring s, uint32_t t) {
+  if (!s || t == kEncodingUnknown || s->encoding == kEncodingUnknown || s->encoding == t)
+    return String::Share(s);
+  if (String remembered = Recall(s, t); !remembered.empty()) return remembered;
+  String result;
+  bool asciiSubset =
+      t == kEncodingUTF8 || (t <= 0xFFFF && (t < 0x100 || t > 0x200) && IsAsciiCompatible(t));
+  if (s->encoding == kEncodingASCII && asciiSubset) {
+    result = String(std::string_view(CORVStringBytes(s), s->length), t);
+  } else {
+    std::u16string wide;
+    std::string bytes;
+    if (!DecodeToUTF16(s->encoding, CORVStringBytes(s), s->length, &wide) ||
+        !EncodeFromUTF16(t, wide.data(), wide.size(), &bytes))
+      return nullptr;
+    result = FromBytes(bytes, t);
+  }
+  if (!result.empty()) Remember(s, result.get());
+  return result;
+}
+
+}  // namespace corv
+
+extern "C" CORVstring RuntimeConvertString(CORVstring s, uint32_t encoding) {
+  return corv::ConvertTo(s, encoding).Leak();
+}

@@ -1,0 +1,223 @@
+// The encoding table: every text-encoding code with the code page it
+// converts by, the ICU converter that stands for each code page, and the
+// system encoding.
+#include <unicode/ucnv.h>
+
+#include <cstring>
+#include <mutex>
+
+#include "lib/encoding.h"
+#include "platform/system_locale.h"
+
+namespace corv {
+namespace {
+
+constexpr uint32_t kCodePageCode = 0xFFFF0000u;  // + N: Windows code page N
+
+// In the order of the Encodings getter: index 1 is the first entry.
+const EncodingEntry kEncodings[] = {
+    // Unicode forms and ASCII.
+    {kEncodingUTF8, 65001},
+    {kEncodingUTF16, 1200},
+    {kEncodingUTF16BE, 1201},
+    {kEncodingUTF16LE, 1200},
+    {kEncodingUTF32LE, 12000},
+    {kEncodingUTF32BE, 12001},
+    {kEncodingASCII, 20127},
+    // Windows.
+    {0x500, 1252},
+    {0x501, 1250},
+    {0x502, 1251},
+    {0x503, 1253},
+    {0x504, 1254},
+    {0x505, 1255},
+    {0x506, 1256},
+    {0x507, 1257},
+    {0x508, 1258},
+    {0x510, 1361},
+    // ISO 8859.
+    {0x201, 28591},
+    {0x202, 28592},
+    {0x203, 28593},
+    {0x204, 28594},
+    {0x205, 28595},
+    {0x206, 708},
+    {0x207, 28597},
+    {0x208, 28598},
+    {0x209, 28599},
+    {0x20F, 28605},
+    // DOS.
+    {0x400, 437},
+    {0x405, 737},
+    {0x406, 775},
+    {0x410, 850},
+    {0x411, 851},
+    {0x412, 852},
+    {0x413, 855},
+    {0x414, 857},
+    {0x415, 860},
+    {0x416, 861},
+    {0x417, 862},
+    {0x418, 863},
+    {0x419, 864},
+    {0x41A, 865},
+    {0x41B, 866},
+    {0x41C, 869},
+    {0x41D, 874},
+    {0x420, 932},
+    {0x421, 936},
+    {0x422, 949},
+    {0x423, 950},
+    // Mac script codes.
+    {0, 10000},
+    {1, 10001},
+    {2, 10002},
+    {3, 10003},
+    {4, 10004},
+    {5, 10005},
+    {6, 10006},
+    {7, 10007},
+    {21, 10021},
+    {25, 10008},
+    {29, 10029},
+    {35, 10081},
+    {36, 10082},
+    {37, 10079},
+    {38, 10010},
+    // Others; 0x920 (EUC-JP) and 0x820 (ISO-2022-JP) are transcoded by the
+    // runtime itself by way of code page 932.
+    {0x631, 936},
+    {0xA01, 932},
+    {0xA02, 20866},
+    {0xC01, 37},
+    {0xC02, 37},
+    {0x920, 932},
+    {0x820, 932},
+    // UTF-32 little-endian under its second code.
+    {kEncodingUTF32LEAlt, 12000},
+};
+
+// Code pages and the ICU converters that stand for them, by explicit name:
+// ICU's own aliases differ from page to page ("cp1200" means UTF-16BE,
+// "cp10000" does not open). Pages missing here count as not installed.
+struct ConverterEntry {
+  uint32_t codePage;
+  const char *name;
+};
+const ConverterEntry kConverters[] = {
+    {65001, "UTF-8"},
+    {1200, "UTF-16LE"},
+    {1201, "UTF-16BE"},
+    {12000, "UTF-32LE"},
+    {12001, "UTF-32BE"},
+    {20127, "US-ASCII"},
+    {1250, "windows-1250"},
+    {1251, "windows-1251"},
+    {1252, "windows-1252"},
+    {1253, "windows-1253"},
+    {1254, "windows-1254"},
+    {1255, "windows-1255"},
+    {1256, "windows-1256"},
+    {1257, "windows-1257"},
+    {1258, "windows-1258"},
+    {28591, "ISO-8859-1"},
+    {28592, "ISO-8859-2"},
+    {28593, "ISO-8859-3"},
+    {28594, "ISO-8859-4"},
+    {28595, "ISO-8859-5"},
+    {708, "ASMO-708"},
+    {28596, "ISO-8859-6"},
+    {28597, "ISO-8859-7"},
+    {28598, "ISO-8859-8"},
+    {28599, "ISO-8859-9"},
+    {28605, "ISO-8859-15"},
+    {437, "IBM437"},
+    {737, "ibm-737"},
+    {775, "ibm-775"},
+    {850, "ibm-850"},
+    {851, "ibm-851"},
+    {852, "ibm-852"},
+    {855, "ibm-855"},
+    {857, "ibm-857"},
+    {860, "ibm-860"},
+    {861, "ibm-861"},
+    {862, "ibm-862"},
+    {863, "ibm-863"},
+    {864, "ibm-864"},
+    {865, "ibm-865"},
+    {866, "ibm-866"},
+    {869, "ibm-869"},
+    {874, "windows-874"},
+    {932, "windows-932"},
+    {936, "windows-936"},
+    {949, "windows-949"},
+    {950, "windows-950"},
+    {20866, "KOI8-R"},
+    {37, "ibm-37"},
+    {10000, "macos-0_2-10.2"},
+    {10006, "macos-6_2-10.4"},
+    {10007, "macos-7_3-10.2"},
+    {10029, "macos-29-10.2"},
+    {10081, "macos-35-10.2"},
+};
+
+// The code for a codeset name of the platform's locale: the code page
+// whose converter ICU takes for the same one; UTF-8 when none matches
+// (also for plain ASCII, so that console text is never narrowed to it).
+uint32_t CodeOfCodeset(const std::string &codeset) {
+  UErrorCode status = U_ZERO_ERROR;
+  UConverter *cnv = ucnv_open(codeset.c_str(), &status);
+  if (U_FAILURE(status)) return kEncodingUTF8;
+  const char *canonical = ucnv_getName(cnv, &status);
+  uint32_t code = kEncodingUTF8;
+  for (const ConverterEntry &entry : kConverters) {
+    if (entry.codePage == 65001 || entry.codePage == 20127) continue;
+    UErrorCode s = U_ZERO_ERROR;
+    UConverter *other = ucnv_open(entry.name, &s);
+    if (U_FAILURE(s)) continue;
+    bool same = std::strcmp(ucnv_getName(other, &s), canonical) == 0;
+    ucnv_close(other);
+    if (same) {
+      code = kCodePageCode + entry.codePage;
+      break;
+    }
+  }
+  ucnv_close(cnv);
+  return code;
+}
+
+}  // namespace
+
+const EncodingEntry *EncodingTable(size_t *count) {
+  *count = sizeof kEncodings / sizeof kEncodings[0];
+  return kEncodings;
+}
+
+uint32_t SystemEncoding() {
+  static const uint32_t code = CodeOfCodeset(platform::SystemCodeset());
+  return code;
+}
+
+uint32_t CodePageOf(uint32_t code) {
+  if (code == kEncodingUnknown) {
+    uint32_t system = SystemEncoding();
+    uint32_t page = system == kEncodingUnknown ? 0 : CodePageOf(system);
+    return page ? page : 1252;
+  }
+  if (code > kCodePageCode) return code - kCodePageCode;
+  for (const EncodingEntry &entry : kEncodings)
+    if (entry.code == code) return entry.codePage;
+  return 0;
+}
+
+const char *ConverterName(uint32_t codePage) {
+  for (const ConverterEntry &entry : kConverters)
+    if (entry.codePage == codePage) return entry.name;
+  return nullptr;
+}
+
+}  // namespace corv
+
+extern "C" uint32_t RuntimeSystemEncoding(void) {
+  return corv::SystemEncoding();
+}
