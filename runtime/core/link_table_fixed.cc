@@ -17,6 +17,7 @@ const CORVlinkEntry kFixedEntries[] = {
 #include "lib/date.entries"
 #include "lib/dictionary.entries"
 #include "lib/string.entries"
+#include "lib/console.entries"
 };
 
 }  // namespace

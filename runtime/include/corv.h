@@ -4,6 +4,7 @@
 #define CORV_H
 
 #include "corv_array.h"
+#include "corv_console.h"
 #include "corv_date.h"
 #include "corv_dictionary.h"
 #include "corv_exception.h"

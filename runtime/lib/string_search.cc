@@ -1,0 +1,284 @@
+// The scans behind InStrB and the case-insensitive matcher. Case-insensitive
+// search over ASCII-compatible text uses a skip-table scan over upper-cased
+// bytes whenever every character the find can match is one byte; UTF-8
+// finds with other characters are matched character by character.
+#include "lib/string_search.h"
+
+#include <cstring>
+
+namespace corv {
+namespace {
+
+// A find whose every character is ASCII and matches only ASCII characters
+// (unlike "k", which the Kelvin sign also matches).
+bool MatchesOnlyAscii(std::string_view find) {
+  static const auto pure = [] {
+    std::vector<bool> pure(128, true);
+    size_t count;
+    const CasePair *table = CaseTable(&count);
+    for (size_t i = 0; i < count; ++i) {
+      uint32_t up = UpperCase(table[i].character);
+      if (up < 128 && table[i].character >= 128) pure[up] = false;
+    }
+    for (int c = 0; c < 128; ++c) pure[c] = pure[UpperCase(c)];
+    return pure;
+  }();
+  for (unsigned char c : find)
+    if (c >= 128 || !pure[c]) return false;
+  return true;
+}
+
+const unsigned char *AsciiFoldTable() {
+  static const auto table = [] {
+    static unsigned char t[256];
+    for (int b = 0; b < 256; ++b) t[b] = AsciiUpper(static_cast<unsigned char>(b));
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
+size_t FindBytesDirect(std::string_view text, std::string_view find, size_t from) {
+  size_t m = find.size(), n = text.size();
+  if (m == 0) return from <= n ? from : kNotFound;
+  const char *base = text.data();
+  const char first = find[0];
+  while (from + m <= n) {
+    auto *hit = static_cast<const char *>(std::memchr(base + from, first, n - m + 1 - from));
+    if (!hit) return kNotFound;
+    size_t at = static_cast<size_t>(hit - base);
+    if (std::memcmp(hit + 1, find.data() + 1, m - 1) == 0) return at;
+    from = at + 1;
+  }
+  return kNotFound;
+}
+
+size_t FindBytesSkipTable(std::string_view text, std::string_view find, size_t from) {
+  size_t m = find.size(), n = text.size();
+  if (m < 2) return FindBytesDirect(text, find, from);
+  size_t skip[256];
+  for (size_t &s : skip) s = m;
+  auto *p = reinterpret_cast<const unsigned char *>(find.data());
+  for (size_t i = 0; i + 1 < m; ++i) skip[p[i]] = m - 1 - i;
+  auto *h = reinterpret_cast<const unsigned char *>(text.data());
+  const unsigned char last = p[m - 1];
+  size_t pos = from;
+  while (pos + m <= n) {
+    unsigned char c = h[pos + m - 1];
+    if (c == last && std::memcmp(h + pos, p, m - 1) == 0) return pos;
+    pos += skip[c];
+  }
+  return kNotFound;
+}
+
+size_t FindBytes(std::string_view text, std::string_view find, size_t from) {
+  if (from > text.size() || find.size() > text.size() - from) return kNotFound;
+  size_t candidates = text.size() - from - find.size() + 1;
+  if (find.size() < 5 || candidates <= 80) return FindBytesDirect(text, find, from);
+  return FindBytesSkipTable(text, find, from);
+}
+
+bool HasCasedCharacter(uint32_t encoding, std::string_view find) {
+  auto *p = reinterpret_cast<const unsigned char *>(find.data());
+  const unsigned char *end = p + find.size();
+  if (encoding == kEncodingUTF8) {
+    while (p < end)
+      if (HasCaseMapping(DecodeUTF8(&p, end))) return true;
+    return false;
+  }
+  if (IsHostUTF16(encoding)) {
+    for (size_t i = 0; i + 1 < find.size(); i += 2) {
+      char16_t unit;
+      std::memcpy(&unit, find.data() + i, 2);
+      if (HasCaseMapping(unit)) return true;
+    }
+    return false;
+  }
+  const unsigned char *upper =
+      encoding == kEncodingASCII ? AsciiFoldTable() : UpperByteTable(encoding);
+  for (; p < end; ++p)
+    if (upper[*p] != *p) return true;
+  // Lower-case letters: a byte is cased when some other byte upper-cases to it.
+  for (int b = 0; b < 256; ++b)
+    if (upper[b] != b)
+      for (const unsigned char *q = reinterpret_cast<const unsigned char *>(find.data()); q < end;
+           ++q)
+        if (*q == upper[b]) return true;
+  return false;
+}
+
+Matcher::Matcher(uint32_t encoding, std::string_view find, bool caseless)
+    : find_(find), units_(CharUnits::Of(encoding)) {
+  if (!caseless || find.empty() || !HasCasedCharacter(encoding, find)) {
+    mode_ =
+        units_.kind == CharUnits::kByte || units_.kind == CharUnits::kUTF8 ? kExact : kExactUnits;
+    return;
+  }
+  if (units_.kind == CharUnits::kDoubleByte) {
+    mode_ = kDoubleByte;
+    fold_ = UpperByteTable(encoding);
+    return;
+  }
+  if (units_.kind == CharUnits::kUTF16) {
+    mode_ = kUTF16;
+    for (size_t i = 0; i + 1 < find.size(); i += 2) {
+      char16_t unit;
+      std::memcpy(&unit, find.data() + i, 2);
+      folded_.push_back(UpperCase(unit));
+    }
+    return;
+  }
+  if (units_.kind == CharUnits::kUTF8 && !MatchesOnlyAscii(find)) {
+    mode_ = kUTF8;
+    auto *p = reinterpret_cast<const unsigned char *>(find.data());
+    const unsigned char *end = p + find.size();
+    while (p < end) folded_.push_back(UpperCase(DecodeUTF8(&p, end)));
+    // Every character that upper-cases as the first one may begin a match.
+    uint32_t first = folded_[0];
+    auto addLead = [&](uint32_t ch) {
+      char buf[4];
+      if (UpperCase(ch) == first && EncodeUTF8(ch, buf))
+        firstLead_[static_cast<unsigned char>(buf[0])] = true;
+    };
+    addLead(first);
+    for (uint32_t c = 0; c < 128; ++c) addLead(c);
+    size_t count;
+    const CasePair *table = CaseTable(&count);
+    for (size_t i = 0; i < count; ++i) {
+      addLead(table[i].character);
+      addLead(table[i].folded);
+    }
+    if (first >= 128) {  // a character without mapping matches itself only
+      char buf[4];
+      if (EncodeUTF8(first, buf)) firstLead_[static_cast<unsigned char>(buf[0])] = true;
+    }
+    return;
+  }
+  mode_ = kFoldedBytes;
+  fold_ = units_.kind == CharUnits::kUTF8 || encoding == kEncodingASCII ? AsciiFoldTable()
+                                                                        : UpperByteTable(encoding);
+  size_t m = find_.size();
+  for (size_t &s : skip_) s = m;
+  // Every byte that folds like a byte of the find gets that byte's skip.
+  size_t foldedSkip[256];
+  for (size_t &s : foldedSkip) s = m;
+  for (size_t i = 0; i + 1 < m; ++i)
+    foldedSkip[fold_[static_cast<unsigned char>(find_[i])]] = m - 1 - i;
+  for (int b = 0; b < 256; ++b) skip_[b] = foldedSkip[fold_[b]];
+  for (char &c : find_) c = static_cast<char>(fold_[static_cast<unsigned char>(c)]);
+}
+
+bool Matcher::Next(std::string_view text, size_t from, size_t *start, size_t *end) const {
+  if (from > text.size()) return false;
+  size_t at = kNotFound;
+  switch (mode_) {
+    case kExact:
+      at = FindBytes(text, find_, from);
+      break;
+    case kExactUnits:
+      if (units_.kind == CharUnits::kDoubleByte) return NextDoubleByte(text, from, start, end);
+      for (at = FindBytes(text, find_, from); at != kNotFound && at % 2;
+           at = FindBytes(text, find_, at + 1)) {
+      }
+      break;
+    case kFoldedBytes:
+      if (!NextFoldedBytes(text, from, &at)) return false;
+      break;
+    case kUTF8:
+      return NextUTF8(text, from, start, end);
+    case kUTF16:
+      if (!NextUTF16(text, from, &at)) return false;
+      break;
+    case kDoubleByte:
+      return NextDoubleByte(text, from, start, end);
+  }
+  if (at == kNotFound) return false;
+  *start = at;
+  *end = at + find_.size();
+  return true;
+}
+
+bool Matcher::NextFoldedBytes(std::string_view text, size_t from, size_t *start) const {
+  size_t m = find_.size(), n = text.size();
+  auto *h = reinterpret_cast<const unsigned char *>(text.data());
+  auto *p = reinterpret_cast<const unsigned char *>(find_.data());
+  const unsigned char last = p[m - 1];
+  for (size_t pos = from; pos + m <= n;) {
+    unsigned char c = h[pos + m - 1];
+    if (fold_[c] == last) {
+      size_t i = 0;
+      while (i + 1 < m && fold_[h[pos + i]] == p[i]) ++i;
+      if (i + 1 >= m) {
+        *start = pos;
+        return true;
+      }
+    }
+    pos += skip_[c];
+  }
+  return false;
+}
+
+bool Matcher::NextUTF8(std::string_view text, size_t from, size_t *start, size_t *end) const {
+  auto *h = reinterpret_cast<const unsigned char *>(text.data());
+  const unsigned char *stop = h + text.size();
+  for (const unsigned char *pos = h + from; pos < stop; ++pos) {
+    if (!firstLead_[*pos]) continue;
+    const unsigned char *q = pos;
+    size_t i = 0;
+    while (i < folded_.size() && q < stop && UpperCase(DecodeUTF8(&q, stop)) == folded_[i]) ++i;
+    if (i == folded_.size()) {
+      *start = static_cast<size_t>(pos - h);
+      *end = static_cast<size_t>(q - h);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool Matcher::NextUTF16(std::string_view text, size_t from, size_t *start) const {
+  size_t n = text.size() / 2, m = folded_.size();
+  auto unit = [&](size_t i) {
+    char16_t u;
+    std::memcpy(&u, text.data() + 2 * i, 2);
+    return UpperCase(u);
+  };
+  for (size_t i = (from + 1) / 2; i + m <= n; ++i) {
+    size_t k = 0;
+    while (k < m && unit(i + k) == folded_[k]) ++k;
+    if (k == m) {
+      *start = 2 * i;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whole characters at a time: single bytes compared through the upper-case
+// table, double-byte characters exactly.
+bool Matcher::NextDoubleByte(std::string_view text, size_t from, size_t *start, size_t *end) const {
+  auto *h = reinterpret_cast<const unsigned char *>(text.data());
+  auto *p = reinterpret_cast<const unsigned char *>(find_.data());
+  size_t n = text.size(), m = find_.size();
+  bool caseless = mode_ == kDoubleByte;
+  for (size_t pos = from; pos < n; pos += units_.SizeAt(h, n, pos)) {
+    size_t i = 0, j = 0;
+    while (i < m && pos + j < n) {
+      size_t size = units_.SizeAt(h, n, pos + j);
+      if (size != units_.SizeAt(p, m, i)) break;
+      if (size == 1 ? (caseless ? fold_[h[pos + j]] != fold_[p[i]] : h[pos + j] != p[i])
+                    : std::memcmp(h + pos + j, p + i, size) != 0)
+        break;
+      i += size;
+      j += size;
+    }
+    if (i == m) {
+      *start = pos;
+      *end = pos + j;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace corv

@@ -1,0 +1,158 @@
+// InStr, InStrB, Replace, ReplaceAll and ReplaceLineEndings.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "corv.h"
+#include "lib/string_search.h"
+#include "lib/string_test_util.h"
+#include "runtime_test.h"
+
+namespace {
+
+using corv::String;
+using corv::testing::Bytes;
+using corv::testing::BytesOf;
+using corv::testing::CodePage;
+using corv::testing::RuntimeTest;
+using corv::testing::Utf16;
+
+class SearchTest : public RuntimeTest {};
+
+TEST_F(SearchTest, InStrEdges) {
+  EXPECT_EQ(corv::InStr(1, "Hello", "LL"), 3);
+  EXPECT_EQ(corv::InStr(1, "abc", String()), 1);
+  EXPECT_EQ(corv::InStr(7, "abc", String()), 7);
+  EXPECT_EQ(corv::InStr(-4, "abc", String()), -4) << "start comes back unchanged";
+  EXPECT_EQ(corv::InStr(4, "abc", "c"), 0);
+  EXPECT_EQ(corv::InStr(3, "abc", "c"), 3);
+  EXPECT_EQ(corv::InStr(-5, "abc", "b"), 2) << "a negative start counts as 1";
+  EXPECT_EQ(corv::InStr(1, String(), "a"), 0);
+  EXPECT_EQ(corv::InStr(1, "ab", "abc"), 0);
+  EXPECT_EQ(corv::InStr(2, "abab", "AB"), 3);
+  EXPECT_EQ(corv::InStr(1, "abc", "x"), 0);
+}
+
+TEST_F(SearchTest, InStrCountsCharacters) {
+  EXPECT_EQ(corv::InStr(1, "h\xC3\xA9llo w\xC3\xB6rld", "W\xC3\x96R"), 7);
+  EXPECT_EQ(corv::InStr(3, "\xC3\xA9\xC3\xA9x\xC3\xA9", "\xC3\x89"), 4)
+      << "start steps by characters";
+  EXPECT_EQ(corv::InStr(1, "caf\xCF\x82", "\xCE\xA3"), 4) << "final sigma matches capital sigma";
+  EXPECT_EQ(corv::InStr(1, "1 \xE2\x84\xAA", "k"), 3) << "the Kelvin sign matches k";
+  EXPECT_EQ(corv::InStr(1, "ma\xC3\x9F", "SS"), 0);
+  EXPECT_EQ(corv::InStr(1, Utf16(u"x\u00E9T\u00E9"), Utf16(u"\u00C9t")), 2);
+  EXPECT_EQ(corv::InStr(1, Utf16(u"abc"), "C"), 3) << "UTF-8 find in UTF-16 source";
+  EXPECT_EQ(corv::InStr(1, Bytes("na\xEFve", CodePage(1252)), Bytes("\xCFV", CodePage(1252))), 3)
+      << "single-byte page through its upper-case table";
+  EXPECT_EQ(corv::InStr(1,
+                        Bytes("xA\x93\xFA"
+                              "b",
+                              0xA01),
+                        Bytes("B", 0xA01)),
+            4)
+      << "Shift-JIS: positions in characters";
+  EXPECT_EQ(corv::InStr(1, Bytes("\x96\x7B", 0xA01), Bytes("{", 0xA01)), 0)
+      << "a trail byte is never a character";
+}
+
+TEST_F(SearchTest, InStrBIsExactAndCountsBytes) {
+  EXPECT_EQ(corv::InStrB(1, "Hello", "LL"), 0);
+  EXPECT_EQ(corv::InStrB(1, "Hello", "ll"), 3);
+  EXPECT_EQ(corv::InStrB(1, "h\xC3\xA9llo", "l"), 4);
+  EXPECT_EQ(corv::InStrB(9, "abc", String()), 9);
+  EXPECT_EQ(corv::InStrB(1, String(), "a"), 0);
+  EXPECT_EQ(corv::InStrB(4, "abc", "c"), 0);
+  EXPECT_EQ(corv::InStrB(0, "abc", "a"), 1);
+  EXPECT_EQ(corv::InStrB(2, "abcabc", "abc"), 4);
+  EXPECT_EQ(corv::InStrB(1, "ab", "abc"), 0);
+}
+
+TEST_F(SearchTest, DirectAndSkipTableScansAgree) {
+  std::mt19937 rng(7);
+  std::string text;
+  for (int i = 0; i < 4000; ++i) text.push_back("abcab"[rng() % 5]);
+  for (int round = 0; round < 400; ++round) {
+    size_t m = 1 + rng() % 12;
+    std::string find = rng() % 2 ? text.substr(rng() % (text.size() - m), m) : std::string();
+    while (find.size() < m) find.push_back("abcx"[rng() % 4]);
+    size_t from = rng() % 200;
+    size_t expected = text.find(find, from);
+    if (expected == std::string::npos) expected = corv::kNotFound;
+    EXPECT_EQ(corv::FindBytesDirect(text, find, from), expected) << find;
+    EXPECT_EQ(corv::FindBytesSkipTable(text, find, from), expected) << find;
+    EXPECT_EQ(corv::FindBytes(text, find, from), expected) << find;
+  }
+  EXPECT_EQ(corv::FindBytesSkipTable("abc", "abcd", 0), corv::kNotFound);
+  EXPECT_EQ(corv::FindBytes("abc", "c", 3), corv::kNotFound);
+}
+
+TEST_F(SearchTest, CaselessMatcherAgreesWithAPlainModel) {
+  std::mt19937 rng(11);
+  std::string text;
+  for (int i = 0; i < 3000; ++i) text.push_back("aAbBsS k"[rng() % 8]);
+  auto upper = [](std::string s) {
+    for (char &c : s) c = static_cast<char>(corv::AsciiUpper(static_cast<unsigned char>(c)));
+    return s;
+  };
+  std::string folded = upper(text);
+  for (int round = 0; round < 300; ++round) {
+    std::string find;
+    for (size_t m = 1 + rng() % 6; find.size() < m;) find.push_back("abAB sS"[rng() % 7]);
+    corv::Matcher matcher(kEncodingUTF8, find, true);
+    size_t from = rng() % 100, begin, end;
+    size_t expected = folded.find(upper(find), from);
+    bool found = matcher.Next(text, from, &begin, &end);
+    ASSERT_EQ(found, expected != std::string::npos) << find;
+    if (found) {
+      EXPECT_EQ(begin, expected) << find;
+      EXPECT_EQ(end, expected + find.size());
+    }
+  }
+}
+
+TEST_F(SearchTest, ReplaceFirstOccurrence) {
+  EXPECT_EQ(BytesOf(corv::Replace("aAa", "a", "b")), "bAa");
+  EXPECT_EQ(BytesOf(corv::Replace("xAa", "a", "b")), "xba");
+  String s("abc");
+  EXPECT_EQ(corv::Replace(s, "x", "y").get(), s.get()) << "no match: the source itself";
+  EXPECT_EQ(corv::Replace(s, String(), "y").get(), s.get());
+  EXPECT_TRUE(corv::Replace(String(), "a", "y").empty());
+  EXPECT_EQ(BytesOf(corv::Replace(s, "B", String())), "ac");
+  String latin = Bytes("caf\xE9!", CodePage(1252));
+  String r = corv::Replace(latin, "\xC3\x89", "e");  // UTF-8 find converted to the source's page
+  EXPECT_EQ(BytesOf(r), "cafe!");
+  EXPECT_EQ(r.encoding(), CodePage(1252));
+}
+
+TEST_F(SearchTest, ReplaceAllWithoutOverlap) {
+  EXPECT_EQ(BytesOf(corv::ReplaceAll("aAa", "a", "b")), "bbb");
+  EXPECT_EQ(BytesOf(corv::ReplaceAll("aaa", "aa", "b")), "ba");
+  EXPECT_EQ(BytesOf(corv::ReplaceAll("abab", "b", "bb")), "abbabb")
+      << "replacement not searched again";
+  EXPECT_EQ(BytesOf(corv::ReplaceAll("a-b-c", "-", String())), "abc");
+  EXPECT_EQ(BytesOf(corv::ReplaceAll("1 \xE2\x84\xAA 2 K", "k", "x")), "1 x 2 x")
+      << "a match may be longer than the find";
+  EXPECT_EQ(BytesOf(corv::ReplaceAll(Utf16(u"aXbx"), "x", "--")), BytesOf(Utf16(u"a--b--")));
+  String s("abc");
+  EXPECT_EQ(corv::ReplaceAll(s, "z", "y").get(), s.get());
+}
+
+TEST_F(SearchTest, ReplaceLineEndings) {
+  String mixed("a\r\nb\rc\nd");
+  EXPECT_EQ(BytesOf(corv::ReplaceLineEndings(mixed, "\n")), "a\nb\nc\nd");
+  EXPECT_EQ(BytesOf(corv::ReplaceLineEndings(mixed, "\r\n")), "a\r\nb\r\nc\r\nd");
+  EXPECT_EQ(BytesOf(corv::ReplaceLineEndings("\n\r\r\n", "|")), "|||");
+  EXPECT_EQ(BytesOf(corv::ReplaceLineEndings("a\nb", String())), "ab");
+  EXPECT_TRUE(corv::ReplaceLineEndings(String(), "\n").empty());
+  String plain("no breaks");
+  EXPECT_EQ(corv::ReplaceLineEndings(plain, "\n").get(), plain.get());
+  String wide = corv::ReplaceLineEndings(Utf16(u"a\r\nb\u0A0D"), Utf16(u"\n"));
+  EXPECT_EQ(BytesOf(wide), BytesOf(Utf16(u"a\nb\u0A0D"))) << "UTF-16 breaks are whole units";
+  EXPECT_EQ(wide.encoding(), static_cast<uint32_t>(kEncodingUTF16));
+  String reconciled = corv::ReplaceLineEndings(Utf16(u"x\ry"), "\n");  // UTF-16 meets UTF-8
+  EXPECT_EQ(BytesOf(reconciled), "x\ny");
+  EXPECT_EQ(reconciled.encoding(), static_cast<uint32_t>(kEncodingUTF8));
+}
+
+}  // namespace
