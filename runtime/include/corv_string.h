@@ -97,6 +97,10 @@ CORVstring RuntimeReplaceLineEndings(CORVstring source, CORVstring ending);
 /* Fields and trimming. */
 int32_t StringCountFields(CORVstring source, CORVstring delimiter);
 CORVstring StringNthField(CORVstring source, CORVstring delimiter, int32_t n);
+/* Split: a new String array (zero-based; upper bound -1 for ""). Join: the
+ * elements of a String array with the delimiter between them. */
+CORVobject StringSplit(CORVstring source, CORVstring delimiter);
+CORVstring StringJoin(CORVobject array, CORVstring delimiter);
 CORVstring runTrim(CORVstring s);
 CORVstring runLTrim(CORVstring s);
 CORVstring runRTrim(CORVstring s);

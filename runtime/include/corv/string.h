@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "corv/array.h"
 #include "corv_string.h"
 
 namespace corv {
@@ -144,6 +145,25 @@ inline int32_t CountFields(const String &source, const String &delimiter) {
 }
 inline String NthField(const String &source, const String &delimiter, int32_t n) {
   return String::Adopt(StringNthField(source.get(), delimiter.get(), n));
+}
+/// Strings cross the array's operation table as borrowed CORVstring
+/// values; a read element comes with the reference the getter hands out.
+template <>
+struct ArrayElement<String> {
+  using Slot = CORVstring;
+  using Value = String;
+  static Slot Borrow(const Value &v) { return v.get(); }
+  static Value Take(Slot v) { return String::Adopt(v); }
+};
+template <>
+inline constexpr int32_t kArrayKind<String> = kCORVArrayString;
+using StringArray = Array<String>;
+
+inline StringArray Split(const String &source, const String &delimiter) {
+  return StringArray::Adopt(StringSplit(source.get(), delimiter.get()));
+}
+inline String Join(const StringArray &array, const String &delimiter) {
+  return String::Adopt(StringJoin(array.object(), delimiter.get()));
 }
 inline String Trim(const String &s) {
   return String::Adopt(runTrim(s.get()));
