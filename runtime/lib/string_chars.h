@@ -49,7 +49,22 @@ struct CharUnits {
     if (kind == kUTF16) return static_cast<int32_t>((length + 1) / 2);
     size_t n = 0;
     if (kind == kUTF8) {
-      for (size_t i = 0; i < length; ++i) n += IsCharStart(bytes[i]);
+      // Every byte but the continuation bytes, counted eight bytes to a word:
+      // each byte lane adds up its continuation bytes for up to 255 words.
+      constexpr uint64_t kLow = 0x0101010101010101ull;
+      size_t i = 0;
+      while (i + 8 <= length) {
+        uint64_t lanes = 0;
+        size_t start = i;
+        for (int w = 0; w < 255 && i + 8 <= length; ++w, i += 8) {
+          uint64_t x;
+          std::memcpy(&x, bytes + i, 8);
+          lanes += (x >> 7) & ~(x >> 6) & kLow;
+        }
+        uint64_t pairs = (lanes & 0x00FF00FF00FF00FFull) + ((lanes >> 8) & 0x00FF00FF00FF00FFull);
+        n += (i - start) - static_cast<size_t>((pairs * 0x0001000100010001ull) >> 48);
+      }
+      for (; i < length; ++i) n += IsCharStart(bytes[i]);
     } else {
       for (size_t i = 0; i < length; i += SizeAt(bytes, length, i)) ++n;
     }

@@ -86,6 +86,10 @@ TEST_F(ExtractTest, LengthsAndUnits) {
   EXPECT_EQ(corv::Len(Bytes("h\xE9llo", CodePage(1252))), 5);
   EXPECT_EQ(corv::Len(Bytes("abc", kEncodingASCII)), 3);
   EXPECT_EQ(corv::Len(Bytes("\xFF\xFE", kEncodingUnknown)), 2) << "one byte each on a UTF-8 system";
+  std::string many;
+  for (int i = 0; i < 1001; ++i) many += kHello;
+  EXPECT_EQ(corv::Len(String(many)), 5005) << "the word-at-a-time count";
+  EXPECT_EQ(corv::InStr(1, String(many + "\xC3\x89!"), "\xC3\xA9!"), 5006);
 }
 
 TEST_F(ExtractTest, Utf16CountsUnits) {

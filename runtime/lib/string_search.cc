@@ -37,6 +37,59 @@ const unsigned char *AsciiFoldTable() {
   return table;
 }
 
+// How common a byte is in the text the runtime searches (words, paths,
+// configuration): the lower, the rarer. Long scans look for the find's
+// rarest byte with memchr and check the whole find only there.
+int ByteRank(unsigned char b) {
+  static const auto ranks = [] {
+    std::vector<int> r(256, 10);
+    for (int c = 0x80; c < 256; ++c) r[c] = 40;
+    for (int c = '0'; c <= '9'; ++c) r[c] = 60;
+    for (int c = 'A'; c <= 'Z'; ++c) r[c] = 50;
+    const char *byFrequency = "zqjxkvbpygfwmucldrhsnioate";  // English letters, rarest first
+    for (int i = 0; byFrequency[i]; ++i)
+      r[static_cast<unsigned char>(byFrequency[i])] = 100 + 6 * i;
+    r[' '] = 255;
+    r['\n'] = r['/'] = r['.'] = r[','] = 70;
+    return r;
+  }();
+  return ranks[b];
+}
+
+size_t RarestIndex(const unsigned char *p, size_t m, const unsigned char *fold) {
+  size_t best = m - 1;
+  for (size_t i = 0; i < m; ++i)
+    if (ByteRank(fold ? static_cast<unsigned char>(p[i] | (p[i] >= 'A' && p[i] <= 'Z' ? 0x20 : 0))
+                      : p[i]) <
+        ByteRank(fold ? static_cast<unsigned char>(p[best] |
+                                                   (p[best] >= 'A' && p[best] <= 'Z' ? 0x20 : 0))
+                      : p[best]))
+      best = i;
+  return best;
+}
+
+// Too many false candidates for the rare byte: the skip table does better.
+bool TooManyMisses(size_t misses, size_t scanned) {
+  return misses > 16 && misses * 32 > scanned;
+}
+
+size_t HorspoolScan(std::string_view text, std::string_view find, size_t from) {
+  size_t m = find.size(), n = text.size();
+  size_t skip[256];
+  for (size_t &s : skip) s = m;
+  auto *p = reinterpret_cast<const unsigned char *>(find.data());
+  for (size_t i = 0; i + 1 < m; ++i) skip[p[i]] = m - 1 - i;
+  auto *h = reinterpret_cast<const unsigned char *>(text.data());
+  const unsigned char last = p[m - 1];
+  size_t pos = from;
+  while (pos + m <= n) {
+    unsigned char c = h[pos + m - 1];
+    if (c == last && std::memcmp(h + pos, p, m - 1) == 0) return pos;
+    pos += skip[c];
+  }
+  return kNotFound;
+}
+
 }  // namespace
 
 size_t FindBytesDirect(std::string_view text, std::string_view find, size_t from) {
@@ -54,20 +107,21 @@ size_t FindBytesDirect(std::string_view text, std::string_view find, size_t from
   return kNotFound;
 }
 
+// The find's rarest byte located with memchr, the whole find compared
+// there; when that byte turns out common, the Horspool skip-table scan.
 size_t FindBytesSkipTable(std::string_view text, std::string_view find, size_t from) {
   size_t m = find.size(), n = text.size();
   if (m < 2) return FindBytesDirect(text, find, from);
-  size_t skip[256];
-  for (size_t &s : skip) s = m;
   auto *p = reinterpret_cast<const unsigned char *>(find.data());
-  for (size_t i = 0; i + 1 < m; ++i) skip[p[i]] = m - 1 - i;
   auto *h = reinterpret_cast<const unsigned char *>(text.data());
-  const unsigned char last = p[m - 1];
-  size_t pos = from;
-  while (pos + m <= n) {
-    unsigned char c = h[pos + m - 1];
-    if (c == last && std::memcmp(h + pos, p, m - 1) == 0) return pos;
-    pos += skip[c];
+  size_t r = RarestIndex(p, m, nullptr), misses = 0;
+  for (size_t pos = from; pos + m <= n;) {
+    auto *hit = static_cast<const unsigned char *>(std::memchr(h + pos + r, p[r], n - m + 1 - pos));
+    if (!hit) return kNotFound;
+    size_t start = static_cast<size_t>(hit - h) - r;
+    if (std::memcmp(h + start, p, m) == 0) return start;
+    pos = start + 1;
+    if (TooManyMisses(++misses, pos - from)) return HorspoolScan(text, find, pos);
   }
   return kNotFound;
 }
@@ -167,6 +221,16 @@ Matcher::Matcher(uint32_t encoding, std::string_view find, bool caseless)
     foldedSkip[fold_[static_cast<unsigned char>(find_[i])]] = m - 1 - i;
   for (int b = 0; b < 256; ++b) skip_[b] = foldedSkip[fold_[b]];
   for (char &c : find_) c = static_cast<char>(fold_[static_cast<unsigned char>(c)]);
+  // The rarest byte of the find, and the (at most two) bytes that fold to it.
+  rareIndex_ = RarestIndex(reinterpret_cast<const unsigned char *>(find_.data()), m, fold_);
+  for (int b = 0; b < 256; ++b)
+    if (fold_[b] == static_cast<unsigned char>(find_[rareIndex_])) {
+      if (rareCount_ == 2) {
+        rareCount_ = 0;  // more than two: the skip table alone
+        break;
+      }
+      rareBytes_[rareCount_++] = static_cast<unsigned char>(b);
+    }
 }
 
 bool Matcher::Next(std::string_view text, size_t from, size_t *start, size_t *end) const {
@@ -203,8 +267,41 @@ bool Matcher::NextFoldedBytes(std::string_view text, size_t from, size_t *start)
   size_t m = find_.size(), n = text.size();
   auto *h = reinterpret_cast<const unsigned char *>(text.data());
   auto *p = reinterpret_cast<const unsigned char *>(find_.data());
+  if (m > n || from > n - m) return false;
+  auto matchesAt = [&](size_t at) {
+    for (size_t i = 0; i < m; ++i)
+      if (fold_[h[at + i]] != p[i]) return false;
+    return true;
+  };
+  size_t pos = from;
+  if (rareCount_ > 0 && m > 1) {
+    // Leapfrog over the next occurrence of each byte that folds to the
+    // find's rarest one.
+    size_t limit = n - m + 1, misses = 0;
+    auto next = [&](unsigned char b, size_t at) -> size_t {
+      if (at >= limit) return kNotFound;
+      auto *hit =
+          static_cast<const unsigned char *>(std::memchr(h + at + rareIndex_, b, limit - at));
+      return hit ? static_cast<size_t>(hit - h) - rareIndex_ : kNotFound;
+    };
+    size_t a = next(rareBytes_[0], pos), b = rareCount_ > 1 ? next(rareBytes_[1], pos) : kNotFound;
+    while (true) {
+      size_t at = a < b ? a : b;
+      if (at == kNotFound) return false;
+      if (matchesAt(at)) {
+        *start = at;
+        return true;
+      }
+      if (a == at) a = next(rareBytes_[0], at + 1);
+      if (b == at) b = next(rareBytes_[1], at + 1);
+      if (TooManyMisses(++misses, at + 1 - from)) {
+        pos = at + 1;
+        break;
+      }
+    }
+  }
   const unsigned char last = p[m - 1];
-  for (size_t pos = from; pos + m <= n;) {
+  while (pos + m <= n) {
     unsigned char c = h[pos + m - 1];
     if (fold_[c] == last) {
       size_t i = 0;
@@ -222,8 +319,34 @@ bool Matcher::NextFoldedBytes(std::string_view text, size_t from, size_t *start)
 bool Matcher::NextUTF8(std::string_view text, size_t from, size_t *start, size_t *end) const {
   auto *h = reinterpret_cast<const unsigned char *>(text.data());
   const unsigned char *stop = h + text.size();
+  // With one or two possible first bytes, memchr finds the candidates.
+  unsigned char leads[2];
+  int leadCount = 0;
+  for (int b = 0; b < 256 && leadCount <= 2; ++b)
+    if (firstLead_[b]) {
+      if (leadCount < 2) leads[leadCount] = static_cast<unsigned char>(b);
+      ++leadCount;
+    }
+  auto next = [&](int which, const unsigned char *at) -> const unsigned char * {
+    if (which >= leadCount || at >= stop) return stop;
+    auto *hit = static_cast<const unsigned char *>(
+        std::memchr(at, leads[which], static_cast<size_t>(stop - at)));
+    return hit ? hit : stop;
+  };
+  const unsigned char *a = stop, *b = stop;
+  if (leadCount <= 2) {
+    a = next(0, h + from);
+    b = next(1, h + from);
+  }
   for (const unsigned char *pos = h + from; pos < stop; ++pos) {
-    if (!firstLead_[*pos]) continue;
+    if (leadCount <= 2) {
+      pos = a < b ? a : b;
+      if (pos == stop) return false;
+      if (a == pos) a = next(0, pos + 1);
+      if (b == pos) b = next(1, pos + 1);
+    } else if (!firstLead_[*pos]) {
+      continue;
+    }
     const unsigned char *q = pos;
     size_t i = 0;
     while (i < folded_.size() && q < stop && UpperCase(DecodeUTF8(&q, stop)) == folded_[i]) ++i;

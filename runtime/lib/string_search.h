@@ -49,6 +49,9 @@ class Matcher {
   size_t skip_[256];                     // kFoldedBytes
   std::vector<uint32_t> folded_;         // kUTF8, kUTF16: the find, upper-cased
   bool firstLead_[256] = {};             // kUTF8: lead bytes that may begin a match
+  size_t rareIndex_ = 0;                 // kFoldedBytes: the rarest byte's place in the find
+  unsigned char rareBytes_[2] = {};      // kFoldedBytes: the bytes that fold to it
+  int rareCount_ = 0;
 };
 
 }  // namespace corv

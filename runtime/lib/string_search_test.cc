@@ -83,6 +83,17 @@ TEST_F(SearchTest, DirectAndSkipTableScansAgree) {
     EXPECT_EQ(corv::FindBytesSkipTable(text, find, from), expected) << find;
     EXPECT_EQ(corv::FindBytes(text, find, from), expected) << find;
   }
+  // A long text of many letters: the rare-byte scan, not its fallback.
+  std::string words;
+  for (int i = 0; i < 20000; ++i) words.push_back(static_cast<char>('a' + rng() % 26));
+  for (int round = 0; round < 200; ++round) {
+    size_t m = 5 + rng() % 10, at = rng() % (words.size() - m);
+    std::string find = words.substr(at, m);
+    size_t from = rng() % 1000;
+    EXPECT_EQ(corv::FindBytesSkipTable(words, find, from), words.find(find, from)) << find;
+    EXPECT_EQ(corv::InStr(1 + static_cast<int32_t>(from), String(words), String(find)),
+              static_cast<int32_t>(words.find(find, from)) + 1);
+  }
   EXPECT_EQ(corv::FindBytesSkipTable("abc", "abcd", 0), corv::kNotFound);
   EXPECT_EQ(corv::FindBytes("abc", "c", 3), corv::kNotFound);
 }
