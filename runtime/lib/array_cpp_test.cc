@@ -4,6 +4,7 @@
 
 #include "corv.h"
 #include "corv/array.h"
+#include "corv/string.h"
 #include "runtime_test.h"
 
 namespace {
@@ -31,6 +32,30 @@ const CORVclassDecl kItemDecl = {"ArrayCppTestItem",
                                  0};
 
 using ArrayCppTest = RuntimeTest;
+
+TEST_F(ArrayCppTest, StringArrayAppendElementSearchAndSortIgnoreCase) {
+  corv::StringArray names = corv::NewArray<corv::String>();
+  EXPECT_EQ(names.UBound(), -1);
+  EXPECT_EQ(names.IndexOf("x"), -1);
+  names.Append("pear");
+  names.Append("Apple");
+  names.Append("");
+  names.Insert(1, "banana");
+  EXPECT_EQ(names.UBound(), 3);
+  EXPECT_EQ(names(1).view(), "banana");
+  EXPECT_TRUE(names(3).empty());
+  EXPECT_EQ(names.IndexOf("APPLE"), 2);
+  EXPECT_EQ(names.IndexOf("apple", 3), -1);
+  names.Sort();
+  EXPECT_TRUE(names(0).empty());
+  EXPECT_EQ(names(1).view(), "Apple");
+  EXPECT_EQ(names(2).view(), "banana");
+  EXPECT_EQ(names(3).view(), "pear");
+  corv::String kept = names(3);
+  names.Redim(-1);
+  EXPECT_EQ(kept.view(), "pear");  // the array's reference went, ours stays
+  EXPECT_RAISES(names(0), kOutOfBoundsExceptionDecl);
+}
 
 TEST_F(ArrayCppTest, IntegerArrayAppendInsertRemoveSortSearch) {
   corv::IntegerArray a = corv::NewArray<int32_t>();
