@@ -11,6 +11,9 @@ namespace {
 const CORVlinkEntry kFixedEntries[] = {
 #include "core/exception.entries"
 #include "core/loader.entries"
+#include "core/app.entries"
+#include "core/event_loop.entries"
+#include "core/plugin.entries"
 #include "core/object.entries"
 #include "core/runtime.entries"
 #include "lib/array.entries"

@@ -1,0 +1,31 @@
+// The Base64 plugin ("EHBase649371"): Base64Decode and Base64Encode.
+#include "base64_codec.h"
+#include "plugin_runtime.h"
+
+namespace {
+
+plugin::Runtime gRuntime;
+
+CORVstring Base64Decode(CORVstring s) {
+  std::string bytes = plugin::DecodeBase64(plugin::Text(s));
+  return gRuntime.MakeString(bytes, kEncodingUnknown);  // bytes of no declared encoding
+}
+
+CORVstring Base64Encode(CORVstring s) {
+  return gRuntime.MakeString(plugin::EncodeBase64(plugin::Text(s), 0), kEncodingASCII);
+}
+
+const CORVpluginMethodDefinition kMethods[] = {
+    {"Base64Decode(s as String) as String", reinterpret_cast<void *>(&Base64Decode)},
+    {"Base64Encode(s as String) as String", reinterpret_cast<void *>(&Base64Encode)},
+};
+
+const CORVpluginModuleDefinition kModule = {"EHBase64", kMethods, 2, nullptr, 0};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) void CORVPluginMain(CORVPluginResolver resolver) {
+  if (!gRuntime.Resolve(resolver)) return;
+  gRuntime.RegisterVersion(4);
+  gRuntime.RegisterModule(&kModule);
+}

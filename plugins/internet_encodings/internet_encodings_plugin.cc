@@ -1,0 +1,31 @@
+// The internet-encodings plugin: EncodeBase64 with line wrapping and DecodeBase64.
+#include "base64_codec.h"
+#include "plugin_runtime.h"
+
+namespace {
+
+plugin::Runtime gRuntime;
+
+CORVstring EncodeBase64(CORVstring data, int32_t lineWrap) {
+  return gRuntime.MakeString(plugin::EncodeBase64(plugin::Text(data), lineWrap), kEncodingASCII);
+}
+
+CORVstring DecodeBase64(CORVstring data) {
+  return gRuntime.MakeString(plugin::DecodeBase64(plugin::Text(data)), kEncodingUnknown);
+}
+
+const CORVpluginMethodDefinition kMethods[] = {
+    {"EncodeBase64(data As String, lineWrap As Integer = 76) As String",
+     reinterpret_cast<void *>(&EncodeBase64)},
+    {"DecodeBase64(data As String) As String", reinterpret_cast<void *>(&DecodeBase64)},
+};
+
+const CORVpluginModuleDefinition kModule = {"InternetEncodings", kMethods, 2, nullptr, 0};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) void CORVPluginMain(CORVPluginResolver resolver) {
+  if (!gRuntime.Resolve(resolver)) return;
+  gRuntime.RegisterVersion(4);
+  gRuntime.RegisterModule(&kModule);
+}

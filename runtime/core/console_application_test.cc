@@ -1,0 +1,326 @@
+// The application object, Run, quitting, the exit-code precedence, the
+// printer and the event loop, in process.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/app_state.h"
+#include "core/event_loop.h"
+#include "core/failure.h"
+#include "core/loader.h"
+#include "corv.h"
+#include "corv/exception.h"
+#include "image_builder.h"
+#include "runtime_test.h"
+
+namespace {
+
+std::string gTrace;
+int32_t gRunResult = 0;
+int32_t gArgsUpperBound = -2;
+void (*gDuringRun)() = nullptr;
+
+int32_t OnRun(CORVobject, CORVobject args) {
+  gTrace += "run;";
+  gArgsUpperBound = RuntimeUBound(args);
+  if (gDuringRun) gDuringRun();
+  return gRunResult;
+}
+void OnUnhandled(CORVobject, CORVobject error) {
+  gTrace += std::string("unhandled ") + CORVStringBytes(error->cls->name) + ";";
+}
+void Wrapper(CORVobject app, CORVAppFunction function) {
+  CORVCallFunctionWithExceptionHandling(app, function);
+}
+
+const CORVmethodDecl kTestAppMethods[] = {
+    {"_CallFunctionWithExceptionHandling", "%%p", reinterpret_cast<void *>(&Wrapper)}};
+const CORVhandlerDecl kTestAppHandlers[] = {
+    {"Run", reinterpret_cast<void *>(&OnRun)},
+    {"UnhandledException", reinterpret_cast<void *>(&OnUnhandled)}};
+const CORVclassDecl kTestAppDecl = {"TestApp",
+                                    &kConsoleApplicationDecl,
+                                    sizeof(CORVconsoleApplication),
+                                    nullptr,
+                                    nullptr,
+                                    nullptr,
+                                    kTestAppMethods,
+                                    1,
+                                    nullptr,
+                                    0,
+                                    nullptr,
+                                    0,
+                                    kTestAppHandlers,
+                                    2};
+const CORVclassDecl kBareAppDecl = {"BareApp",
+                                    &kConsoleApplicationDecl,
+                                    sizeof(CORVconsoleApplication),
+                                    nullptr,
+                                    nullptr,
+                                    nullptr,
+                                    nullptr,
+                                    0,
+                                    nullptr,
+                                    0,
+                                    nullptr,
+                                    0,
+                                    nullptr,
+                                    0};
+
+char gProgram[] = "/usr/bin/prog";
+char gQuoted[] = "two words";
+char *gArgv[] = {gProgram, gQuoted, nullptr};
+
+class AppTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    corv::ResetAppStateForTest();
+    corv::ResetEventLoopForTest();
+    gTrace.clear();
+    gRunResult = 0;
+    gDuringRun = nullptr;
+    corv::Process().argc = 2;
+    corv::Process().argv = gArgv;
+    corv::InstallConsoleUnhandledExceptionHook();
+    corv::CaptureFailures(true);
+  }
+  void TearDown() override {
+    corv::CaptureFailures(false);
+    corv::ResetEventLoopForTest();
+    corv::ResetAppStateForTest();
+  }
+  // The image's start sequence: create, register, run in a frame that
+  // swallows EndException, exit.
+  static int32_t StartAndRun(const CORVclassDecl *decl) {
+    CORVobject app = CORVInstantiateDeclaration(decl);
+    RuntimeRegisterConsoleAppObject(app, false);
+    RuntimeUnlockObject(app);
+    try {
+      RuntimeRun();
+    } catch (const corv::LanguageException &e) {
+      EXPECT_TRUE(e.Isa(&kEndExceptionDecl));
+    }
+    return RuntimeExit();
+  }
+};
+
+TEST_F(AppTest, RunReturningThreeExitsWithThreeAndRunsOnlyOnce) {
+  gRunResult = 3;
+  EXPECT_EQ(StartAndRun(&kTestAppDecl), 3);
+  EXPECT_EQ(gArgsUpperBound, 1);  // the program and one argument with its space
+  RuntimeRun();
+  EXPECT_EQ(gTrace, "run;");
+}
+
+TEST_F(AppTest, TheFirstQuitFixesTheExitCode) {
+  gRunResult = 3;
+  gDuringRun = [] { ApplicationQuit(5, false); };
+  EXPECT_EQ(StartAndRun(&kTestAppDecl), 5);
+  corv::ResetAppStateForTest();
+  gDuringRun = [] { CV_ApplicationQuit(5); };  // raises EndException at once
+  EXPECT_EQ(StartAndRun(&kTestAppDecl), 5);
+  EXPECT_TRUE(corv::Process().quitRequested);
+}
+
+TEST_F(AppTest, AnExceptionEscapingRunIsPrintedAndDoesNotExitWithSuccess) {
+  gDuringRun = [] { RaiseNilObjectException(); };
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(StartAndRun(&kTestAppDecl), 1);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "Exception Message: \nException Error Number: 0\nAn exception of class "
+            "NilObjectException was not handled.  The application must shut down.");
+  EXPECT_EQ(gTrace, "run;unhandled NilObjectException;");
+}
+
+TEST_F(AppTest, PrinterTextAndEndExceptionPrintsNothing) {
+  corv::testing::LiveObjectCheck check;
+  CORVstring message = RuntimeCreateString("disk full", 9, kEncodingUTF8);
+  CORVobject error = RuntimeNewObject(CORVBindDeclaration(&kOutOfBoundsExceptionDecl));
+  reinterpret_cast<CORVexception *>(error)->message = message;
+  reinterpret_cast<CORVexception *>(error)->errorNumber = -7;
+  ::testing::internal::CaptureStderr();
+  UnhandledException(error);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "Exception Message: disk full\nException Error Number: -7\nAn exception of class "
+            "OutOfBoundsException was not handled.  The application must shut down.");
+  RuntimeUnlockObject(error);
+  CORVobject end = RuntimeNewObject(CORVBindDeclaration(&kEndExceptionDecl));
+  ::testing::internal::CaptureStderr();
+  UnhandledException(end);
+  RuntimeUnhandledException(end);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  RuntimeUnlockObject(end);
+}
+
+TEST_F(AppTest, ReportsWithoutApplicationOrWrapper) {
+  EXPECT_EQ(RuntimeExit(), 0);
+  RuntimeDoEvents(-1);
+  auto reports = corv::TakeCapturedFailures();
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_NE(reports[0].find("Failure Condition: app\n"), std::string::npos);
+  EXPECT_NE(reports[1].find("Failure Condition: whichObject\n"), std::string::npos);
+  EXPECT_EQ(StartAndRun(&kBareAppDecl), 0);  // no wrapper: "fp", Run never raised
+  EXPECT_FALSE(corv::TakeCapturedFailures().empty());
+  EXPECT_TRUE(DaemonizeApp());
+  CORVobject app = getAppObject();
+  EXPECT_EQ(app, corv::Process().app);
+  RuntimeUnlockObject(app);
+}
+
+TEST_F(AppTest, VersionPropertiesComeFromTheVersionRecord) {
+  corv::ResetImageTablesForTest();
+  static kilnrun_image::Bytes rsrc;
+  rsrc.clear();
+  std::string text =
+      "FileVersion=2.7.1.44\nProductVersion=2.7.1\nLegalCopyright=(c) us\nRelease=beta\n";
+  kilnrun_image::AddResource(&rsrc, CORV_FOUR_CHAR('v', 'e', 'r', 's'), 1,
+                             kilnrun_image::Bytes(text.begin(), text.end()), "");
+  registerResources(rsrc.data(), static_cast<uint32_t>(rsrc.size()), 0);
+  EXPECT_EQ(AppIntegerVersionStuffGetter(nullptr, kAppMajorVersion), 2);
+  EXPECT_EQ(AppIntegerVersionStuffGetter(nullptr, kAppMinorVersion), 7);
+  EXPECT_EQ(AppIntegerVersionStuffGetter(nullptr, kAppBugVersion), 1);
+  EXPECT_EQ(AppIntegerVersionStuffGetter(nullptr, kAppNonReleaseVersion), 44);
+  EXPECT_EQ(AppIntegerVersionStuffGetter(nullptr, kAppStageCode), 2);
+  EXPECT_EQ(AppIntegerVersionStuffGetter(nullptr, kAppRegionCode), -1);
+  CORVstring longVersion = AppStringVersionStuffGetter(nullptr, kAppLongVersion);
+  EXPECT_EQ(std::string(CORVStringBytes(longVersion)), "(c) us");
+  RuntimeUnlockString(longVersion);
+  corv::ResetImageTablesForTest();
+  EXPECT_EQ(AppIntegerVersionStuffGetter(nullptr, kAppStageCode), -1);
+}
+
+TEST_F(AppTest, ScriptCodesFromTheUsersLanguage) {
+  EXPECT_EQ(corv::ScriptCodeForLanguage("zh_TW.UTF-8"), 21);
+  EXPECT_EQ(corv::ScriptCodeForLanguage("ja_JP.UTF-8"), 13);
+  EXPECT_EQ(corv::ScriptCodeForLanguage("zh_CN"), 20);
+  EXPECT_EQ(corv::ScriptCodeForLanguage("de_DE.UTF-8"), 0);
+  EXPECT_EQ(corv::ScriptCodeForLanguage(nullptr), 0);
+}
+
+// The event loop.
+int gPolls = 0;
+void CountPoll(CORVobject) {
+  ++gPolls;
+}
+void RaisingPoll(CORVobject) {
+  RaiseOutOfBoundsException();
+}
+
+CORVclass *PollableClass(CORVPollFunction poll) {
+  CORVclass *cls = RuntimeNewClass(nullptr, 0, 1, 0, 0, 0, 0);
+  cls->instanceSize = sizeof(CORVobjectHeader);
+  cls->name = RuntimeCreateString("TestPollable", 12, kEncodingUTF8);
+  void **vtable = RuntimeNewVtable(1);
+  vtable[0] = reinterpret_cast<void *>(poll);
+  CORVClassInterfaces(cls)[0] = CORVinterfaceEntry{CORVPollableInterface(), 0, vtable};
+  return cls;
+}
+
+TEST_F(AppTest, PollablesArePolledAndRemovedWithEveryEntry) {
+  CORVobject app = CORVInstantiateDeclaration(&kTestAppDecl);
+  RuntimeRegisterConsoleAppObject(app, false);
+  static CORVclass *counting = PollableClass(&CountPoll);
+  CORVobject obj = RuntimeNewObject(counting);
+  gPolls = 0;
+  ApplicationAddPollableObject(app, obj);
+  ApplicationAddPollableObject(app, obj);
+  RuntimeDoEvents(-1);
+  EXPECT_EQ(gPolls, 2);
+  ApplicationRemovePollableObject(app, obj);
+  EXPECT_EQ(corv::PollableEntryCount(), 0);
+  RuntimeDoEvents(0);
+  EXPECT_EQ(gPolls, 2);
+  EXPECT_EQ(obj->refCount, 1);
+  RuntimeUnlockObject(obj);
+  ApplicationAddPollableObject(app, nullptr);
+  auto reports = corv::TakeCapturedFailures();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_NE(reports[0].find("Failure Condition: base\n"), std::string::npos);
+  RuntimeUnlockObject(app);
+}
+
+TEST_F(AppTest, AnExceptionInAStepIsHandledAndEndsTheStep) {
+  CORVobject app = CORVInstantiateDeclaration(&kTestAppDecl);
+  RuntimeRegisterConsoleAppObject(app, false);
+  static CORVclass *raising = PollableClass(&RaisingPoll);
+  static CORVclass *counting = PollableClass(&CountPoll);
+  CORVobject bad = RuntimeNewObject(raising);
+  CORVobject good = RuntimeNewObject(counting);
+  ApplicationAddPollableObject(app, good);  // polled last: the step ends before it
+  ApplicationAddPollableObject(app, bad);
+  gPolls = 0;
+  ::testing::internal::CaptureStderr();
+  RuntimeDoEvents(-1);
+  std::string printed = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(printed.find("OutOfBoundsException"), std::string::npos);
+  EXPECT_EQ(gPolls, 0);
+  EXPECT_EQ(gTrace, "unhandled OutOfBoundsException;");
+  corv::ResetEventLoopForTest();
+  RuntimeUnlockObject(bad);
+  RuntimeUnlockObject(good);
+  RuntimeUnlockObject(app);
+}
+
+int gTaskRuns = 0;
+void Task(void *) {
+  ++gTaskRuns;
+}
+
+TEST_F(AppTest, BackgroundTasksRunWhenDueAndTheLoopCheckOncePerTick) {
+  gTaskRuns = 0;
+  int32_t task = PluginRegisterBackgroundTask(&Task, nullptr, 0, false);
+  int32_t disabled = PluginRegisterBackgroundTask(&Task, nullptr, 0, true);
+  uint32_t tick = CORVCurrentTick();
+  RuntimeBackgroundTask();
+  RuntimeBackgroundTask();
+  if (CORVCurrentTick() == tick) {
+    EXPECT_LE(gTaskRuns, 1);
+  }
+  PluginUnregisterBackgroundTask(task);
+  PluginUnregisterBackgroundTask(disabled);
+  int before = gTaskRuns;
+  corv::RunBackgroundTasks();
+  EXPECT_EQ(gTaskRuns, before);
+  EXPECT_FALSE(getUserCancelled());  // standard input is not a terminal here
+}
+
+int gFired = 0;
+void RemovingAction(CORVobject timer) {
+  ++gFired;
+  RuntimeUnlockObject(timer);  // the last reference: it leaves the timer list
+}
+
+TEST_F(AppTest, ATimerRemovedByItsOwnActionEndsTheWalk) {
+  CORVobject app = CORVInstantiateDeclaration(&kTestAppDecl);
+  RuntimeRegisterConsoleAppObject(app, false);
+  static const CORVhandlerDecl handlers[] = {{"Action", reinterpret_cast<void *>(&RemovingAction)}};
+  static const CORVclassDecl kSelfRemovingTimer = {"SelfRemovingTimer",
+                                                   &kTimerDecl,
+                                                   sizeof(CORVtimer),
+                                                   nullptr,
+                                                   nullptr,
+                                                   nullptr,
+                                                   nullptr,
+                                                   0,
+                                                   nullptr,
+                                                   0,
+                                                   nullptr,
+                                                   0,
+                                                   handlers,
+                                                   1};
+  CORVobject first = CORVInstantiateDeclaration(&kSelfRemovingTimer);
+  CORVobject second = CORVInstantiateDeclaration(&kSelfRemovingTimer);
+  TimerPeriodSetter(first, 1);
+  TimerPeriodSetter(second, 1);
+  reinterpret_cast<CORVtimer *>(first)->lastFired -= 10;
+  reinterpret_cast<CORVtimer *>(second)->lastFired -= 10;
+  gFired = 0;
+  RuntimeDoEvents(-1);
+  EXPECT_EQ(gFired, 1);  // the second is left for the next step
+  RuntimeDoEvents(5);
+  RuntimeDoEvents(-1);
+  EXPECT_EQ(gFired, 2);
+  RuntimeUnlockObject(app);
+}
+
+}  // namespace

@@ -1,0 +1,229 @@
+// The event loop of a console application: one step polls the registered
+// objects, fires due timers, polls sockets and runs background tasks, all
+// inside the application's exception wrapper; the loop check of compiled
+// loops runs the background tasks at most once per tick.
+//
+// Pitfalls: a poll function, timer action or task may add or remove entries
+// while a list is walked, so every walk re-checks its position against the
+// list's current size and a timer walk stops when the timer that just fired
+// is no longer listed.
+#include <vector>
+
+#include "core/app_state.h"
+#include "core/event_loop.h"
+#include "corv/ref.h"
+#include "lib/string_record.h"
+#include "platform/clock.h"
+
+namespace corv {
+namespace {
+
+struct PollableEntry {
+  CORVobject obj;  // counted
+  CORVPollFunction poll;
+};
+
+struct BackgroundTask {
+  int32_t id;
+  CORVBackgroundTaskFunction function;
+  void *context;
+  uint32_t periodTicks;
+  uint32_t lastRun;
+  bool disabledWhileLooping;
+};
+
+std::vector<PollableEntry> gPollables;  // registration order
+std::vector<BackgroundTask> gTasks;
+std::vector<CORVtimer *> gTimers;  // not counted: a timer leaves the list when it dies
+int32_t gNextTaskId = 1;
+bool gUserCancelled = false;
+uint32_t gLastLoopTick = 0;
+uint32_t gLastEscapeTick = 0;
+bool gEscapeChecked = false;
+uint32_t gLastTimerPass = 0;
+SocketPollHook gSocketPoll = nullptr;
+
+CORVPollFunction FindPollFunction(CORVobject obj) {
+  if (!obj->cls) return nullptr;
+  CORVclass *pollable = CORVPollableInterface();
+  CORVinterfaceEntry *interfaces = CORVClassInterfaces(obj->cls);
+  for (uint32_t i = 0; i < obj->cls->interfaceCount; ++i)
+    if (interfaces[i].iface == pollable && interfaces[i].vtable)
+      return reinterpret_cast<CORVPollFunction>(interfaces[i].vtable[0]);
+  return nullptr;
+}
+
+void PollAll() {
+  for (size_t i = gPollables.size(); i-- > 0;) {
+    if (i >= gPollables.size()) continue;
+    PollableEntry entry = gPollables[i];
+    Ref<> keep = Ref<>::Share(entry.obj);  // the poll may remove its own entry
+    if (entry.poll) entry.poll(entry.obj);
+  }
+}
+
+bool TimerListed(CORVtimer *timer) {
+  for (CORVtimer *t : gTimers)
+    if (t == timer) return true;
+  return false;
+}
+
+void FireTimers() {
+  uint32_t now = platform::MillisecondCounter();
+  if (now == gLastTimerPass) return;
+  gLastTimerPass = now;
+  for (size_t i = 0; i < gTimers.size(); ++i) {
+    CORVtimer *timer = gTimers[i];
+    if (!timer->enabled || timer->mode == 0) continue;
+    if (now - timer->lastFired <= static_cast<uint32_t>(timer->period)) continue;
+    timer->lastFired = now;
+    if (timer->mode == 1) timer->mode = 0;
+    auto *header = reinterpret_cast<CORVobject>(timer);
+    int32_t action = CORVEventIndex(header->cls, "Action");
+    auto handler = action < 0 ? nullptr
+                              : reinterpret_cast<CORVTimerActionHandler>(
+                                    CORVEventHandler(header, static_cast<uint32_t>(action)));
+    if (!handler) continue;
+    Ref<> keep = Ref<>::Share(header);
+    handler(header);
+    if (!TimerListed(timer)) return;  // removed by its own action: the walk ends
+    for (i = 0; i < gTimers.size() && gTimers[i] != timer; ++i) {
+    }
+  }
+}
+
+void MainLoopIteration() {
+  PollAll();
+  FireTimers();
+  if (Process().socketsAvailable && gSocketPoll) gSocketPoll();
+  gUserCancelled = false;
+  RunBackgroundTasks();
+  // The switch to the next cooperative thread comes with the thread scheduler.
+}
+
+}  // namespace
+
+void RunBackgroundTasks() {
+  if (gTasks.empty()) return;
+  bool anyEnabled = false;
+  for (const BackgroundTask &task : gTasks) anyEnabled |= !task.disabledWhileLooping;
+  if (!anyEnabled) return;
+  uint32_t tick = CORVCurrentTick();
+  for (size_t i = gTasks.size(); i-- > 0;) {
+    if (i >= gTasks.size()) continue;
+    BackgroundTask &task = gTasks[i];
+    if (task.disabledWhileLooping || tick - task.lastRun < task.periodTicks) continue;
+    task.lastRun = tick;
+    CORVBackgroundTaskFunction function = task.function;
+    void *context = task.context;
+    function(context);
+  }
+}
+
+void SetSocketPollHook(SocketPollHook hook) {
+  gSocketPoll = hook;
+}
+
+void AddTimer(CORVtimer *timer) {
+  if (!TimerListed(timer)) gTimers.push_back(timer);
+}
+
+void RemoveTimer(CORVtimer *timer) {
+  for (size_t i = 0; i < gTimers.size(); ++i)
+    if (gTimers[i] == timer) {
+      gTimers.erase(gTimers.begin() + static_cast<ptrdiff_t>(i));
+      return;
+    }
+}
+
+int PollableEntryCount() {
+  return static_cast<int>(gPollables.size());
+}
+
+void ResetEventLoopForTest() {
+  for (PollableEntry &entry : gPollables) Release(entry.obj);
+  gPollables.clear();
+  gTasks.clear();
+  gUserCancelled = false;
+  gEscapeChecked = false;
+}
+
+}  // namespace corv
+
+extern "C" uint32_t CORVCurrentMilliseconds(void) {
+  return corv::platform::MillisecondCounter();
+}
+
+extern "C" uint32_t CORVCurrentTick(void) {
+  return static_cast<uint32_t>(corv::platform::MillisecondCounter() * 0.06);
+}
+
+extern "C" void RuntimeDoEvents(int32_t milliseconds) {
+  // Only the main cooperative thread polls; until there are other threads
+  // every caller is the main thread.
+  CORVCallThroughApplication(&corv::MainLoopIteration);
+  if (milliseconds >= 0) corv::platform::SleepMilliseconds(static_cast<uint32_t>(milliseconds));
+}
+
+extern "C" void RuntimeBackgroundTask(void) {
+  uint32_t tick = CORVCurrentTick();
+  if (tick == corv::gLastLoopTick) return;
+  corv::gLastLoopTick = tick;
+  corv::RunBackgroundTasks();
+  if (!corv::gEscapeChecked || tick < corv::gLastEscapeTick || tick - corv::gLastEscapeTick > 60) {
+    corv::gEscapeChecked = true;
+    corv::gLastEscapeTick = tick;
+    corv::gUserCancelled = corv::platform::EscapeKeyDown();
+  }
+  corv::gLastLoopTick = CORVCurrentTick();
+}
+
+extern "C" bool getUserCancelled(void) {
+  return corv::gUserCancelled;
+}
+
+extern "C" void ApplicationAddPollableObject(CORVobject app, CORVobject obj) {
+  (void)app;  // one console application: its list is the poll list
+  if (!obj) {
+    CORV_REPORT("base", nullptr);
+    return;
+  }
+  corv::Retain(obj);
+  corv::gPollables.push_back({obj, corv::FindPollFunction(obj)});
+}
+
+extern "C" void ApplicationRemovePollableObject(CORVobject app, CORVobject obj) {
+  (void)app;
+  for (size_t i = corv::gPollables.size(); i-- > 0;) {
+    if (corv::gPollables[i].obj != obj) continue;
+    corv::gPollables.erase(corv::gPollables.begin() + static_cast<ptrdiff_t>(i));
+    corv::Release(obj);
+  }
+}
+
+extern "C" CORVclass *CORVPollableInterface(void) {
+  static CORVclass *pollable = [] {
+    CORVclass *cls = RuntimeNewClass(nullptr, 1, 0, 0, 0, 0, 0);
+    cls->name = corv::MakePermanentString("_Pollable");
+    cls->isInterface = 1;
+    cls->methods[0].name = corv::MakePermanentString("Poll");
+    return cls;
+  }();
+  return pollable;
+}
+
+extern "C" int32_t PluginRegisterBackgroundTask(CORVBackgroundTaskFunction task, void *context,
+                                                uint32_t periodTicks, bool disabledWhileLooping) {
+  if (!task) return 0;
+  int32_t id = corv::gNextTaskId++;
+  corv::gTasks.push_back({id, task, context, periodTicks, CORVCurrentTick(), disabledWhileLooping});
+  return id;
+}
+
+extern "C" void PluginUnregisterBackgroundTask(int32_t task) {
+  for (size_t i = 0; i < corv::gTasks.size(); ++i)
+    if (corv::gTasks[i].id == task) {
+      corv::gTasks.erase(corv::gTasks.begin() + static_cast<ptrdiff_t>(i));
+      return;
+    }
+}

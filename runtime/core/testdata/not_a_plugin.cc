@@ -1,0 +1,4 @@
+// A shared library without CORVPluginMain: the plugin host skips it.
+extern "C" int NotAPluginFunction() {
+  return 1;
+}

@@ -1,0 +1,21 @@
+// Running a command line through the system's command interpreter.
+#pragma once
+
+#include <string>
+
+namespace corv::platform {
+
+struct CommandResult {
+  bool started = false;  // false: the interpreter could not be started
+  int error = 0;         // the system error when it could not be started
+  int exitStatus = 0;    // the interpreter's exit status (128 + signal when killed)
+  int pid = 0;
+  std::string output;  // everything the command wrote to standard output
+};
+
+/// Runs `command` through /bin/sh -c with standard input from /dev/null,
+/// captures standard output whole and leaves standard error to the caller's
+/// own; returns when the interpreter has exited.
+CommandResult RunCommandLine(const std::string &command);
+
+}  // namespace corv::platform
