@@ -11,6 +11,7 @@
 #include "core/runtime_classes.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -52,7 +53,7 @@ struct PluginItem {
 };
 
 LoadedPlugin *gLoading = nullptr;
-std::vector<LoadedPlugin *> gPlugins;
+std::vector<std::unique_ptr<LoadedPlugin>> gPlugins;  // never unloaded
 std::vector<PluginClass *> gClasses;  // newest first
 std::vector<PluginItem<CORVpluginModuleDefinition>> gModules;
 std::vector<PluginItem<CORVpluginClassExtensionDefinition>> gExtensions;
@@ -60,6 +61,7 @@ std::vector<PluginItem<CORVpluginInterfaceDefinition>> gInterfaces;
 std::vector<PluginItem<CORVpluginMethodDefinition>> gMethods;
 std::unordered_map<std::string, void *> gEntries;  // folded name → function
 bool gEntriesBuilt = false;
+std::vector<std::unique_ptr<CORVclassDecl>> gDeclarations;  // of processed classes
 std::string gBaseFolder;
 bool gBaseFolderSet = false;
 
@@ -82,9 +84,9 @@ void LoadPlugin(const std::string &path) {
   auto main =
       reinterpret_cast<CORVPluginMainFunction>(platform::FindSymbol(library, "CORVPluginMain"));
   if (!main) return;  // not a plugin: skipped without a report
-  auto *plugin = new LoadedPlugin;
+  gPlugins.push_back(std::make_unique<LoadedPlugin>());
+  LoadedPlugin *plugin = gPlugins.back().get();
   plugin->library = library;
-  gPlugins.push_back(plugin);
   gLoading = plugin;
   main(&Resolve);
   gLoading = nullptr;
@@ -253,7 +255,8 @@ void ProcessClass(PluginClass *pc) {
     entry.setter = d.properties[i].setter;
   }
   // Found by name from now on, like the runtime's own classes.
-  auto *decl = new CORVclassDecl{};
+  gDeclarations.push_back(std::make_unique<CORVclassDecl>());
+  CORVclassDecl *decl = gDeclarations.back().get();
   decl->name = cls->name ? CORVStringBytes(cls->name) : "";
   decl->instanceSize = cls->instanceSize;
   CORVRegisterDeclaration(decl);
