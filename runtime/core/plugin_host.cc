@@ -54,7 +54,7 @@ struct PluginItem {
 
 LoadedPlugin *gLoading = nullptr;
 std::vector<std::unique_ptr<LoadedPlugin>> gPlugins;  // never unloaded
-std::vector<PluginClass *> gClasses;  // newest first
+std::vector<PluginClass *> gClasses;                  // newest first
 std::vector<PluginItem<CORVpluginModuleDefinition>> gModules;
 std::vector<PluginItem<CORVpluginClassExtensionDefinition>> gExtensions;
 std::vector<PluginItem<CORVpluginInterfaceDefinition>> gInterfaces;

@@ -1,0 +1,101 @@
+// A small program of this runtime for the end-to-end tests: its Run event
+// does what its first argument names, so the tests can watch exit codes,
+// the unhandled-exception printer and the plugins from outside.
+#include <cstdio>
+#include <string>
+
+#include "core/failure.h"
+#include "corv.h"
+#include "corv/exception.h"
+#include "plugin_entries.h"
+#include "shell.h"
+
+namespace {
+
+std::string Argument(CORVobject args, int32_t index) {
+  if (RuntimeUBound(args) < index) return std::string();
+  kilnrun::String s = kilnrun::String::Adopt(CORVArrayStringAt(args, index));
+  return s.bytes();
+}
+
+int32_t ProbeRun(CORVobject, CORVobject args) {
+  std::string mode = Argument(args, 1);
+  if (mode == "return3") return 3;
+  if (mode == "quit5") {
+    ApplicationQuit(5, false);
+    return 3;
+  }
+  if (mode == "quit5raise") CV_ApplicationQuit(5);
+  if (mode == "raise") {
+    kilnrun::String message("bad index");
+    CORVRaiseNewWithMessage(CORVBindDeclaration(&kOutOfBoundsExceptionDecl), message.get(), 9);
+  }
+  if (mode == "end") CORVRaiseNew(CORVBindDeclaration(&kEndExceptionDecl));
+  if (mode == "args") {
+    std::printf("%d", RuntimeUBound(args));
+    for (int32_t i = 1; i <= RuntimeUBound(args); ++i)
+      std::printf("|%s", Argument(args, i).c_str());
+    std::printf("\n");
+  }
+  if (mode == "shell") {
+    kilnrun::Shell shell;
+    shell.Execute(kilnrun::String("echo hi; echo there"));
+    std::printf("%s", shell.Result().bytes().c_str());
+    std::printf("%s\n",
+                kilnrun::Base64Decode(kilnrun::EncodeBase64(kilnrun::String("round trip"), 76))
+                    .bytes()
+                    .c_str());
+  }
+  std::fflush(stdout);
+  return 0;
+}
+
+void Wrapper(CORVobject app, CORVAppFunction function) {
+  CORVCallFunctionWithExceptionHandling(app, function);
+}
+
+const CORVmethodDecl kMethods[] = {
+    {"_CallFunctionWithExceptionHandling", "%%p", reinterpret_cast<void *>(&Wrapper)}};
+const CORVhandlerDecl kHandlers[] = {{"Run", reinterpret_cast<void *>(&ProbeRun)}};
+const CORVclassDecl kProbeAppDecl = {"ProbeApp",
+                                     &kConsoleApplicationDecl,
+                                     sizeof(CORVconsoleApplication),
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     kMethods,
+                                     1,
+                                     nullptr,
+                                     0,
+                                     nullptr,
+                                     0,
+                                     kHandlers,
+                                     1};
+
+void ProbeEntry() {
+  RuntimeInit();
+  CORVBindDeclaration(&kProbeAppDecl);
+  CORVBindDeclaration(&kilnrun::kShellDecl);
+  corv::CaptureFailures(true);
+  RuntimeInitExternalClasses();
+  kilnrun::LookUpPluginEntries();
+  std::vector<std::string> reports = corv::TakeCapturedFailures();
+  if (!reports.empty()) std::printf("plugin lookups reported: %zu\n", reports.size());
+  corv::CaptureFailures(false);
+  CORVobject app = CORVInstantiateDeclaration(&kProbeAppDecl);
+  RuntimeRegisterConsoleAppObject(app, false);
+  RuntimeUnlockObject(app);
+  try {
+    RuntimeRun();
+  } catch (const corv::LanguageException &e) {
+    if (!e.Isa(&kEndExceptionDecl)) throw;
+  }
+  RuntimeExit();
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  CORVSetImageEntry(&ProbeEntry);
+  return CORVProcessMain(argc, argv);
+}

@@ -1,0 +1,89 @@
+// The tool's App class and its start sequence.
+#include "app.h"
+
+#include <string>
+
+#include "argument_processor.h"
+#include "corv/exception.h"
+#include "plugin_entries.h"
+#include "shell.h"
+#include "text.h"
+
+namespace kilnrun {
+namespace {
+
+const char kMakerLine[] = "Made by the Kilnrun maintainers";
+const char kMakerAddress[] = "https://kilnrun.example.org/";
+
+void AppFinalizer(CORVobject obj) {
+  auto *self = reinterpret_cast<App *>(obj);
+  RuntimeUnlockObject(self->launchShell);
+  self->launchShell = nullptr;
+}
+
+void CallFunctionWithExceptionHandling(CORVobject self, CORVAppFunction function) {
+  CORVCallFunctionWithExceptionHandling(self, function);
+}
+
+void PrintVersion(CORVobject self) {
+  std::string line =
+      "Kilnrun v." + std::to_string(AppIntegerVersionStuffGetter(self, kAppMajorVersion)) + "." +
+      std::to_string(AppIntegerVersionStuffGetter(self, kAppMinorVersion)) + "." +
+      std::to_string(AppIntegerVersionStuffGetter(self, kAppBugVersion)) + " (" +
+      std::to_string(AppIntegerVersionStuffGetter(self, kAppNonReleaseVersion)) + ")";
+  PrintLine(line);
+  PrintLine(kMakerLine);
+  PrintLine(kMakerAddress);
+}
+
+const CORVmethodDecl kAppMethods[] = {
+    {"_CallFunctionWithExceptionHandling", "%%p",
+     reinterpret_cast<void *>(&CallFunctionWithExceptionHandling)},
+};
+const CORVhandlerDecl kAppHandlers[] = {{"Run", reinterpret_cast<void *>(&AppEventRun)}};
+
+}  // namespace
+
+const CORVclassDecl kAppDecl = {"App",        &kConsoleApplicationDecl,
+                                sizeof(App),  nullptr,
+                                nullptr,      AppFinalizer,
+                                kAppMethods,  1,
+                                nullptr,      0,
+                                nullptr,      0,
+                                kAppHandlers, 1};
+
+int32_t AppEventRun(CORVobject self, CORVobject args) {
+  auto arguments = corv::New<ArgumentProcessor>(&kArgumentProcessorDecl);
+  arguments->Process(args);
+  if (arguments->Find(String("version"))) {
+    PrintVersion(self);
+    return 0;
+  }
+  // Reading the configuration and building projects come with the build
+  // driver; until then every other request ends as a configuration error.
+  ErrorLine("Error: This build of Kilnrun can only report its version (kilnrun --version).");
+  return 1;
+}
+
+void KilnrunImageEntry() {
+  RuntimeInit();
+  // The image's own classes first, so that its Shell class is the one its
+  // code creates, whatever the plugins register under that name.
+  CORVBindDeclaration(&kAppDecl);
+  CORVBindDeclaration(&kShellDecl);
+  CORVBindDeclaration(&kArgumentProcessorDecl);
+  CORVBindDeclaration(&kArgumentValueDecl);
+  RuntimeInitExternalClasses();
+  LookUpPluginEntries();
+  CORVobject app = CORVInstantiateDeclaration(&kAppDecl);
+  RuntimeRegisterConsoleAppObject(app, false);
+  RuntimeUnlockObject(app);
+  try {
+    RuntimeRun();
+  } catch (const corv::LanguageException &e) {
+    if (!e.Isa(&kEndExceptionDecl)) throw;
+  }
+  RuntimeExit();
+}
+
+}  // namespace kilnrun

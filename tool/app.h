@@ -1,0 +1,22 @@
+// App: the tool's application class, a ConsoleApplication whose Run event
+// is the whole build run.
+#pragma once
+
+#include "corv.h"
+
+namespace kilnrun {
+
+struct App {
+  CORVconsoleApplication base;
+  CORVobject launchShell;  // the Shell that started the IDE, kept while it runs
+};
+extern const CORVclassDecl kAppDecl;
+
+/// Event_Run: the run; its result is the process exit code.
+int32_t AppEventRun(CORVobject self, CORVobject args);
+
+/// The image entry this executable stands in for: the start sequence of the
+/// application (class set-up, plugins, the App object, Run, exit).
+void KilnrunImageEntry();
+
+}  // namespace kilnrun

@@ -1,0 +1,72 @@
+// The command-line parser against the cases the tool's command line meets.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "argument_processor.h"
+#include "runtime_test.h"
+
+namespace {
+
+using kilnrun::ArgumentProcessor;
+using kilnrun::ArgumentValue;
+using kilnrun::String;
+
+corv::Ref<> Strings(std::initializer_list<const char *> items) {
+  corv::Ref<> array = corv::Ref<>::Adopt(CreateArray(1, kCORVArrayString, -1));
+  for (const char *item : items) {
+    String s(item);
+    CORVArrayAppendString(array.object(), s.get());
+  }
+  return array;
+}
+
+// "name=value" for every parsed entry.
+std::vector<std::string> Parsed(ArgumentProcessor &p) {
+  std::vector<std::string> out;
+  for (int32_t i = 0; i < p.Count(); ++i) {
+    auto item = corv::Ref<ArgumentValue>::Adopt(CORVArrayObjectAt(p.arguments, i));
+    out.push_back(String::Share(item->name).bytes() + "=" + String::Share(item->value).bytes());
+  }
+  return out;
+}
+
+class ArgumentProcessorTest : public corv::testing::RuntimeTest {};
+
+TEST_F(ArgumentProcessorTest, OptionsTakeTheNextArgumentOrTheTextAfterEquals) {
+  auto p = corv::New<ArgumentProcessor>(&kilnrun::kArgumentProcessorDecl);
+  p->Process(Strings({"/bin/kilnrun", "-config", "a.conf", "-x"}).object());
+  EXPECT_EQ(Parsed(*p), (std::vector<std::string>{"config=a.conf", "x="}));
+  EXPECT_EQ(String::Share(p->executePath).bytes(), "/bin/kilnrun");
+  p->Process(Strings({"k", "-a=1=2", "--b=", "--c", "v", "w"}).object());
+  EXPECT_EQ(Parsed(*p), (std::vector<std::string>{"a=1=2", "b=", "c=v", "=w"}));
+  EXPECT_EQ(p->GetValue(String("A"), String("d")).bytes(), "1=2");
+  EXPECT_EQ(p->GetValue(String("missing"), String("d")).bytes(), "d");
+}
+
+TEST_F(ArgumentProcessorTest, WordOptionsSplitClustersOfLetters) {
+  auto p = corv::New<ArgumentProcessor>(&kilnrun::kArgumentProcessorDecl);
+  p->Process(Strings({"k", "-abc", "file", "-config", "x"}).object(), Strings({"config"}).object());
+  EXPECT_EQ(Parsed(*p), (std::vector<std::string>{"a=", "b=", "c=file", "config=x"}));
+  p->Process(Strings({"k", "-abc", "file"}).object());
+  EXPECT_EQ(Parsed(*p), (std::vector<std::string>{"abc=file"}));
+}
+
+TEST_F(ArgumentProcessorTest, LoneHyphensAndBareWords) {
+  auto p = corv::New<ArgumentProcessor>(&kilnrun::kArgumentProcessorDecl);
+  p->Process(Strings({"k", "-", "x", "--", "y", "-config"}).object());
+  EXPECT_EQ(Parsed(*p), (std::vector<std::string>{"=", "=x", "=", "=y", "config="}));
+  p->Process(Strings({"k", "--version"}).object());
+  EXPECT_TRUE(p->Find(String("VERSION")));
+  p->Process(Strings({"k", "version", "other"}).object());
+  EXPECT_TRUE(p->Find(String("version")));
+  p->Process(Strings({"k", "-q=1", "stray"}).object());
+  EXPECT_EQ(Parsed(*p), (std::vector<std::string>{"q=1", "=stray"}));
+  p->Process(Strings({"k"}).object());
+  EXPECT_EQ(p->Count(), 0);
+  EXPECT_FALSE(p->Find(String("version")));
+}
+
+}  // namespace
