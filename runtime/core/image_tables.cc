@@ -4,6 +4,7 @@
 // for the rest of the run; names are copied out because a record's name need
 // not be 0-terminated. Records that run past the end of the segment are
 // reported and end the walk.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,7 @@ struct ResourceSlot {
   CORVresource entry;
   std::string name;
 };
-std::vector<ResourceSlot *> gResources;
+std::vector<std::unique_ptr<ResourceSlot>> gResources;
 
 CORVstring gOptionText = nullptr;
 bool gOptionsPresent = false;
@@ -60,7 +61,6 @@ void SetImageSymbols(std::vector<uint8_t> &&symbols) {
 }
 
 void ResetImageTablesForTest() {
-  for (ResourceSlot *slot : gResources) delete slot;
   gResources.clear();
   RuntimeUnlockString(gOptionText);
   gOptionText = nullptr;
@@ -84,7 +84,8 @@ extern "C" void registerResources(const uint8_t *records, uint32_t length, uint3
       CORV_REPORT("0", "A resource record is truncated.");
       return;
     }
-    auto *slot = new corv::ResourceSlot;
+    auto owned = std::make_unique<corv::ResourceSlot>();
+    corv::ResourceSlot *slot = owned.get();
     slot->entry.type = corv::image::ReadU32(header);
     slot->entry.id = corv::image::ReadU16(header + 4);
     slot->entry.data = header + 14;
@@ -94,7 +95,7 @@ extern "C" void registerResources(const uint8_t *records, uint32_t length, uint3
     while (!slot->name.empty() && slot->name.back() == 0) slot->name.pop_back();
     slot->entry.name = nameLength > 0 ? slot->name.c_str() : nullptr;
     slot->entry.fileOffset = fileOffset == 0 ? 0 : fileOffset + position + 14;
-    corv::gResources.push_back(slot);
+    corv::gResources.push_back(std::move(owned));
     position += 14 + dataLength + nameLength;
   }
 }
@@ -109,7 +110,7 @@ extern "C" const CORVresource *CORVResourceAt(int32_t index) {
 }
 
 extern "C" const CORVresource *CORVFindResource(uint32_t type, uint16_t id) {
-  for (corv::ResourceSlot *slot : corv::gResources)
+  for (const auto &slot : corv::gResources)
     if (slot->entry.type == type && slot->entry.id == id) return &slot->entry;
   return nullptr;
 }

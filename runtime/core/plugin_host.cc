@@ -53,8 +53,9 @@ struct PluginItem {
 };
 
 LoadedPlugin *gLoading = nullptr;
-std::vector<std::unique_ptr<LoadedPlugin>> gPlugins;  // never unloaded
-std::vector<PluginClass *> gClasses;                  // newest first
+std::vector<std::unique_ptr<LoadedPlugin>> gPlugins;    // never unloaded
+std::vector<PluginClass *> gClasses;                    // newest first
+std::vector<std::unique_ptr<PluginClass>> gClassStore;  // owns them
 std::vector<PluginItem<CORVpluginModuleDefinition>> gModules;
 std::vector<PluginItem<CORVpluginClassExtensionDefinition>> gExtensions;
 std::vector<PluginItem<CORVpluginInterfaceDefinition>> gInterfaces;
@@ -324,8 +325,8 @@ int PluginClassCount() {
 }
 
 void ResetPluginHostForTest() {
-  for (PluginClass *pc : gClasses) delete pc;
   gClasses.clear();
+  gClassStore.clear();
   gModules.clear();
   gExtensions.clear();
   gInterfaces.clear();
@@ -355,6 +356,7 @@ extern "C" void PluginRegisterClass(const CORVpluginClassDefinition *definition)
   if (!corv::LoadingAtVersion(3)) return;  // too old an interface: ignored
   auto *pc = new corv::PluginClass{gLoading, definition, definition->name, definition->constructor,
                                    definition->destructor};
+  corv::gClassStore.emplace_back(pc);
   corv::gClasses.insert(corv::gClasses.begin(), pc);
 }
 
