@@ -65,7 +65,7 @@ int32_t CORVVariantCompare(const CORVvariant *a, const CORVvariant *b);
 
 /* Conversions. String: one reference for the caller ("" is null); numbers
  * in decimal, Booleans "True"/"False", dates as SQL date-time text. Double:
- * strings read as numbers, Booleans 1/0, dates their total seconds, nil 0.
+ * strings read as Val reads them, Booleans 1/0, dates their total seconds, nil 0.
  * An object that is not a date raises TypeMismatchException. */
 CORVstring CORVVariantStringValue(const CORVvariant *variant);
 double CORVVariantDoubleValue(const CORVvariant *variant);

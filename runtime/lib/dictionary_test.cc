@@ -37,10 +37,7 @@ Variant Get(const Ref<CORVdictionary> &d, const Variant &key) {
 }
 
 std::string Text(const Variant &v) {
-  CORVstring s = v.NewStringValue();
-  std::string text(CORVStringBytes(s), CORVStringLength(s));
-  RuntimeUnlockString(s);
-  return text;
+  return std::string(v.StringValue().view());
 }
 
 std::string KeyText(const Ref<CORVdictionary> &d, int32_t i) {
@@ -79,6 +76,24 @@ TEST_F(DictionaryTest, StringKeysIgnoreCase) {
   EXPECT_EQ(Text(Get(d, "\xC3\x84RGER")), "trouble");
   EXPECT_FALSE(dictionaryHasKey(Obj(d), Variant("\xC3\x84rgers").get()));
   EXPECT_FALSE(dictionaryHasKey(Obj(d), Variant("Name ").get()));
+}
+
+// Keys that the string comparison calls equal meet whatever their encoding.
+TEST_F(DictionaryTest, KeysMeetAcrossEncodings) {
+  auto encoded = [](const std::string &bytes, uint32_t encoding) {
+    CORVstring s = RuntimeCreateString(bytes.data(), static_cast<int32_t>(bytes.size()), encoding);
+    Variant v(s);
+    RuntimeUnlockString(s);
+    return v;
+  };
+  auto d = NewDictionary();
+  Set(d, encoded(std::string("k\0e\0y\0", 6), kEncodingUTF16), 1);
+  Set(d, encoded("caf\xE9", 0xFFFF04E4u), 2);             // Windows-1252
+  Set(d, "\xCE\xA3\xCE\xBF\xCF\x86\xCE\xAF\xCE\xB1", 3);  // Greek, mixed case
+  EXPECT_EQ(Get(d, "KEY").Int64Value(), 1);
+  EXPECT_EQ(Get(d, "CAF\xC3\x89").Int64Value(), 2);
+  EXPECT_EQ(Get(d, "\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x8A\xCE\x91").Int64Value(), 3);
+  EXPECT_EQ(dictionaryCount(Obj(d)), 3);
 }
 
 TEST_F(DictionaryTest, BinCountFollowsTheSizeSchedule) {

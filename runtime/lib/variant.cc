@@ -160,19 +160,6 @@ CORVstring FormatCurrency(int64_t scaled) {
   return AsciiString(text.data(), text.size());
 }
 
-// The leading number of a text: blanks, an optional sign, digits with an
-// optional fraction and exponent; no number reads as 0.
-double ParseNumber(CORVstring s) {
-  const char *p = CORVStringBytes(s);
-  const char *end = p + CORVStringLength(s);
-  while (p < end && (*p == ' ' || *p == '\t')) ++p;
-  bool negative = false;
-  if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-  double value = 0;
-  if (p < end && *p != '+' && *p != '-') std::from_chars(p, end, value);
-  return negative ? -value : value;
-}
-
 bool IsTrueText(CORVstring s) {
   const char *p = CORVStringBytes(s);
   if (CORVStringLength(s) != 4) return false;
@@ -452,7 +439,7 @@ extern "C" double CORVVariantDoubleValue(const CORVvariant *variant) {
     case kVariantCurrency:
       return static_cast<double>(v.value.currency) / 10000.0;
     case kVariantString:
-      return ParseNumber(v.value.string);
+      return StringVal(v.value.string);
     case kVariantDate:
       return v.value.object ? DateSeconds(v.value.object) : 0;
     case kVariantObject:
@@ -485,7 +472,7 @@ extern "C" bool CORVVariantBooleanValue(const CORVvariant *variant) {
     case Kind::kNumber:
       return CORVVariantDoubleValue(variant) != 0;
     case Kind::kString:
-      return IsTrueText(variant->value.string) || ParseNumber(variant->value.string) != 0;
+      return IsTrueText(variant->value.string) || StringVal(variant->value.string) != 0;
     default:
       RaiseTypeMismatch();
   }

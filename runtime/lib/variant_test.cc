@@ -18,10 +18,7 @@ using corv::testing::RuntimeTest;
 class VariantTest : public RuntimeTest {};
 
 std::string Text(const Variant &v) {
-  CORVstring s = v.NewStringValue();
-  std::string text(CORVStringBytes(s), CORVStringLength(s));
-  RuntimeUnlockString(s);
-  return text;
+  return std::string(v.StringValue().view());
 }
 
 // The key hash as the dictionary defines it for ASCII text.
@@ -159,7 +156,7 @@ TEST_F(VariantTest, TextForms) {
 TEST_F(VariantTest, NumberForms) {
   EXPECT_EQ(Variant(" 12.5abc").DoubleValue(), 12.5);
   EXPECT_EQ(Variant("-1e3").DoubleValue(), -1000);
-  EXPECT_EQ(Variant("+7").DoubleValue(), 7);
+  EXPECT_EQ(Variant("&hFF").DoubleValue(), 255);
   EXPECT_EQ(Variant("abc").DoubleValue(), 0);
   EXPECT_EQ(Variant("").DoubleValue(), 0);
   EXPECT_EQ(Variant(true).DoubleValue(), 1);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "corv/ref.h"
+#include "corv/string.h"
 #include "corv_string.h"
 #include "corv_variant.h"
 
@@ -30,6 +31,7 @@ class Variant {
   }
   /// Shares a string (borrowed).
   explicit Variant(CORVstring s) : v_(CORVVariantFromString(s)) {}
+  Variant(const String &s) : v_(CORVVariantFromString(s.get())) {}
   template <class T>
   Variant(const Ref<T> &object) : v_(CORVVariantFromObject(object.object())) {}
   Variant(const Variant &other) : v_(CORVVariantCopy(&other.v_)) {}
@@ -59,8 +61,9 @@ class Variant {
   CORVvariantType Type() const { return static_cast<CORVvariantType>(v_.type); }
   bool IsNil() const { return CORVVariantCompare(&v_, nullptr) == 0; }
 
-  /// The value as a string, with one reference for the caller.
-  CORVstring NewStringValue() const { return CORVVariantStringValue(&v_); }
+  /// The value as a string: numbers in decimal, Booleans "True"/"False",
+  /// dates as SQL date-time text; another object raises TypeMismatchException.
+  String StringValue() const { return String::Adopt(CORVVariantStringValue(&v_)); }
   double DoubleValue() const { return CORVVariantDoubleValue(&v_); }
   int64_t Int64Value() const { return CORVVariantInt64Value(&v_); }
   bool BooleanValue() const { return CORVVariantBooleanValue(&v_); }
