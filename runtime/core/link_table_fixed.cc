@@ -19,6 +19,7 @@ const CORVlinkEntry kFixedEntries[] = {
 #include "lib/array.entries"
 #include "lib/date.entries"
 #include "lib/dictionary.entries"
+#include "lib/folder_item.entries"
 #include "lib/string.entries"
 #include "lib/console.entries"
 };

@@ -1,0 +1,208 @@
+// FolderItem: making items from paths, navigation, enumeration and queries.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "corv.h"
+#include "corv/ref.h"
+#include "disk_test.h"
+#include "lib/folder_listing.h"
+#include "platform/executable_path.h"
+#include "platform/file_info.h"
+#include "platform/special_folders.h"
+#include "text_helpers.h"
+
+namespace {
+
+using corv::Ref;
+using corv::testing::Arg;
+using corv::testing::DiskTest;
+using corv::testing::Take;
+using corv::testing::WriteFileBytes;
+namespace platform = corv::platform;
+
+Ref<> Item(std::string_view path, int32_t mode = 0) {
+  return Ref<>::Adopt(RuntimeGetFolderItem(Arg(path), mode));
+}
+std::string PathOf(const Ref<> &item) {
+  return Take(fileAbsolutePathGetter(item.object()));
+}
+std::string NameOf(const Ref<> &item) {
+  return Take(fileNameGetter(item.object()));
+}
+
+class FolderItemTest : public DiskTest {};
+
+TEST_F(FolderItemTest, RelativeNamesResolveBesideTheExecutableNotTheCurrentDirectory) {
+  std::string exeFolder = platform::ExecutableFolder();
+  Ref<> item = Item("probe-not-here.txt");
+  ASSERT_TRUE(item);
+  EXPECT_EQ(PathOf(item), exeFolder + "/probe-not-here.txt");
+  EXPECT_EQ(PathOf(Item("sub/.././y.txt")), exeFolder + "/y.txt");
+  EXPECT_EQ(PathOf(Item("")), exeFolder + "/");  // the application's folder
+
+  Ref<> made = Ref<>::Adopt(RuntimeNewObject(CORVBindDeclaration(&kFolderItemDecl)));
+  FolderItemPathCtorNoParams(made.object());
+  EXPECT_EQ(PathOf(made), exeFolder + "/");
+}
+
+TEST_F(FolderItemTest, MissingFileInExistingFolderIsAnItemButMissingFolderIsNil) {
+  WriteFileBytes(temp_ / "file.txt", "x");
+  Ref<> missing = Item(temp_ / "new.txt");
+  ASSERT_TRUE(missing);
+  EXPECT_FALSE(fileExistsGetter(missing.object()));
+  EXPECT_FALSE(fileDirectoryGetter(missing.object()));
+  EXPECT_FALSE(Item(temp_ / "missing/new.txt"));
+  EXPECT_FALSE(Item(temp_ / "file.txt/new.txt"));  // under a file
+  EXPECT_FALSE(Item(std::string("/tmp/a\0b", 8)));
+
+  Ref<> made = Ref<>::Adopt(RuntimeNewObject(CORVBindDeclaration(&kFolderItemDecl)));
+  try {
+    FolderItemPathCtor(made.object(), Arg(temp_ / "missing/new.txt"), 0);
+    ADD_FAILURE() << "an unusable path made an item";
+  } catch (const corv::LanguageException &e) {
+    EXPECT_TRUE(e.Isa(&kUnsupportedFormatExceptionDecl));
+    EXPECT_EQ(Take(RuntimeLockString(e.record()->message)),
+              "The path passed into new FolderItem was invalid");
+  }
+  FolderItemPathCtor(made.object(), Arg(temp_ / "file.txt"), 0);
+  EXPECT_EQ(NameOf(made), "file.txt");
+}
+
+TEST_F(FolderItemTest, NamesParentsAndAbsolutePaths) {
+  ASSERT_TRUE(FolderItemCreateAsFolder(Item(temp_ / "sub").object()));
+  WriteFileBytes(temp_ / "sub/b.txt", "x");
+  Ref<> file = Item(temp_ / "sub/b.txt");
+  EXPECT_EQ(NameOf(file), "b.txt");
+  EXPECT_EQ(PathOf(file), temp_ / "sub/b.txt");  // a file: no trailing separator
+  Ref<> folder = Ref<>::Adopt(folderParentGetter(file.object()));
+  EXPECT_EQ(PathOf(folder), temp_ / "sub/");  // a folder: with one
+  EXPECT_EQ(Take(FileShellPathGetter(folder.object())), temp_ / "sub");
+
+  Ref<> root = Ref<>::Adopt(getVolume(0));
+  ASSERT_TRUE(root);
+  EXPECT_EQ(PathOf(root), "/");
+  EXPECT_EQ(NameOf(root), "/");
+  EXPECT_TRUE(fileDirectoryGetter(root.object()));
+  EXPECT_FALSE(Ref<>::Adopt(folderParentGetter(root.object())));
+  EXPECT_FALSE(Ref<>::Adopt(getVolume(1)));
+  EXPECT_EQ(PathOf(Ref<>::Adopt(folderParentGetter(Item("/tmp").object()))), "/");
+}
+
+TEST_F(FolderItemTest, ChildOfAFileOrMissingFolderIsNilUntilTheFolderExists) {
+  WriteFileBytes(temp_ / "f", "x");
+  EXPECT_FALSE(Ref<>::Adopt(FolderChild(Item(temp_ / "f").object(), Arg("c"))));
+  Ref<> later = Item(temp_ / "later");
+  EXPECT_FALSE(Ref<>::Adopt(FolderChild(later.object(), Arg("c"))));
+  ASSERT_TRUE(FolderItemCreateAsFolder(later.object()));
+  Ref<> child = Ref<>::Adopt(FolderTrueChild(later.object(), Arg("c")));
+  ASSERT_TRUE(child);
+  EXPECT_EQ(PathOf(child), temp_ / "later/c");
+  EXPECT_FALSE(fileExistsGetter(child.object()));
+  EXPECT_RAISES(FolderChild(nullptr, Arg("c")), kNilObjectExceptionDecl);
+}
+
+TEST_F(FolderItemTest, ItemCountsFromOneInSortedOrderAndEndsWithNil) {
+  Ref<> folder = Item(temp_.path());
+  EXPECT_EQ(fileCountGetter(folder.object()), 0);
+  for (const char *name : {"b", "a", "c"}) WriteFileBytes(temp_ / name, name);
+  ASSERT_EQ(fileCountGetter(folder.object()), 3);
+  for (int i = 1; i <= 3; ++i)
+    EXPECT_EQ(NameOf(Ref<>::Adopt(FolderItemItem(folder.object(), i))),
+              std::string(1, 'a' + i - 1));
+  EXPECT_FALSE(Ref<>::Adopt(FolderItemItem(folder.object(), 4)));
+  EXPECT_RAISES(FolderItemItem(folder.object(), 0), kOutOfBoundsExceptionDecl);
+  EXPECT_RAISES(FolderItemTrueItem(folder.object(), -1), kOutOfBoundsExceptionDecl);
+  EXPECT_EQ(fileCountGetter(Item(temp_ / "a").object()), 0);   // a file
+  EXPECT_EQ(fileCountGetter(Item(temp_ / "zz").object()), 0);  // missing
+}
+
+// The kept entry lists must never hide a change made behind the runtime's
+// back, even one made in the same clock tick as the previous look.
+TEST_F(FolderItemTest, CountSeesEveryOutsideChangeAtOnce) {
+  Ref<> folder = Item(temp_.path());
+  for (int i = 0; i < 50; ++i) {
+    WriteFileBytes(temp_ / ("n" + std::to_string(i)), "");
+    ASSERT_EQ(fileCountGetter(folder.object()), i + 1);
+    Ref<> last = Ref<>::Adopt(FolderItemItem(folder.object(), i + 1));
+    ASSERT_TRUE(last);
+  }
+  for (int i = 49; i >= 0; --i) {
+    ASSERT_TRUE(platform::RemoveItem(temp_ / ("n" + std::to_string(i))).ok());
+    ASSERT_EQ(fileCountGetter(folder.object()), i);
+    ASSERT_FALSE(Ref<>::Adopt(FolderItemItem(folder.object(), i + 1)));
+  }
+}
+
+TEST_F(FolderItemTest, HiddenNamesAreInvisibleOnlyWhenTheyExist) {
+  WriteFileBytes(temp_ / ".hidden", "");
+  WriteFileBytes(temp_ / "shown", "");
+  EXPECT_FALSE(fileVisibleGetter(Item(temp_ / ".hidden").object()));
+  EXPECT_TRUE(fileVisibleGetter(Item(temp_ / "shown").object()));
+  EXPECT_TRUE(fileVisibleGetter(Item(temp_ / ".missing").object()));
+}
+
+TEST_F(FolderItemTest, ShellPathNamesExactlyThatFileInTheShell) {
+  std::string name = "a b 'q' \"d\" $HOME ; echo x\nline";
+  WriteFileBytes(temp_ / name, "x");
+  WriteFileBytes(temp_ / "a", "decoy");  // what an unquoted path would split into
+  std::string shellPath = Take(FileShellPathGetter(Item(temp_ / name).object()));
+  std::string out = temp_ / "ls.out";
+  std::string command = "ls " + shellPath + " > " + Take(FileShellPathGetter(Item(out).object()));
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  EXPECT_EQ(corv::testing::ReadFileBytes(out), (temp_ / name) + "\n");
+
+  Ref<> back = Item(shellPath, 1);  // a shell path is read back in mode 1
+  ASSERT_TRUE(back);
+  EXPECT_EQ(PathOf(back), temp_ / name);
+  EXPECT_RAISES(Item("relative", 1), kUnsupportedFormatExceptionDecl);
+}
+
+TEST_F(FolderItemTest, FileURLsAreDecoded) {
+  WriteFileBytes(temp_ / "a b", "");
+  Ref<> item = Item("file://" + (temp_ / "a%20b"), 2);
+  ASSERT_TRUE(item);
+  EXPECT_TRUE(fileExistsGetter(item.object()));
+  EXPECT_FALSE(Item("http://example/x", 2));
+}
+
+TEST_F(FolderItemTest, TemporaryAndSpecialFolders) {
+  Ref<> temp = Ref<>::Adopt(GetSpecialFolder(0, 1001));
+  ASSERT_TRUE(temp);
+  EXPECT_EQ(PathOf(temp), platform::TemporaryFolder() + "/");
+  EXPECT_EQ(PathOf(Ref<>::Adopt(GetSpecialFolder(0, 1047))), platform::CurrentDirectory() + "/");
+  EXPECT_FALSE(Ref<>::Adopt(GetSpecialFolder(0, 1041)));
+  EXPECT_FALSE(Ref<>::Adopt(GetSpecialFolder(0, 1042)));
+
+  Ref<> file = Ref<>::Adopt(getTemporaryFolderItem());
+  ASSERT_TRUE(file);
+  EXPECT_TRUE(fileExistsGetter(file.object()));
+  EXPECT_FALSE(fileDirectoryGetter(file.object()));
+  EXPECT_EQ(NameOf(file).substr(0, 3), "cvt");
+  EXPECT_TRUE(FolderItemDelete(file.object()));
+}
+
+TEST_F(FolderItemTest, CopyConstructorAndLastError) {
+  Ref<> item = Item(temp_ / "x");
+  FolderItemSetLastError(item.object(), 7);
+  EXPECT_EQ(FolderItemGetLastError(item.object()), 7);
+  Ref<> copy = Ref<>::Adopt(RuntimeNewObject(CORVBindDeclaration(&kFolderItemDecl)));
+  FolderItemCopyCtor(copy.object(), item.object());
+  EXPECT_EQ(PathOf(copy), temp_ / "x");
+  EXPECT_EQ(FolderItemGetLastError(copy.object()), 0);
+  EXPECT_RAISES(FolderItemCopyCtor(copy.object(), nullptr), kNilObjectExceptionDecl);
+}
+
+TEST_F(FolderItemTest, IsWriteableLooksAtTheNearestExistingAncestor) {
+  WriteFileBytes(temp_ / "w", "");
+  EXPECT_TRUE(FolderItemIsCurrentlyWriteable(Item(temp_ / "w").object()));
+  EXPECT_TRUE(FolderItemIsCurrentlyWriteable(Item(temp_ / "not-yet").object()));
+  ASSERT_TRUE(platform::SetWritable(temp_ / "w", false).ok());
+  bool writeable = FolderItemIsCurrentlyWriteable(Item(temp_ / "w").object());
+  platform::SetWritable(temp_ / "w", true);
+  if (writeable) GTEST_SKIP() << "this user may write read-only files (root)";
+  EXPECT_FALSE(writeable);
+}
+
+}  // namespace

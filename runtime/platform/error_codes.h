@@ -1,0 +1,18 @@
+// Mapping of platform error numbers onto the runtime's own codes. This is
+// the one place that knows which platform error means what.
+#pragma once
+
+#include <cstdint>
+
+namespace corv::platform {
+
+/// The code a FolderItem keeps in LastErrorCode for a platform error: 101
+/// not found, 102 access denied, 103 out of memory or space, 104 busy, 105
+/// invalid name, 80 target exists, 145 folder not empty; any other error
+/// number is kept as it is.
+int32_t FolderItemErrorCode(int error);
+
+/// The platform's "no such file" error, for callers that must set one.
+int NotFoundError();
+
+}  // namespace corv::platform

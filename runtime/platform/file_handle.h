@@ -1,0 +1,39 @@
+// Open files: opening, reading, writing, positioning and closing handles.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/result.h"
+
+namespace corv::platform {
+
+/// A platform file handle; kNoFile when none is open.
+using FileHandle = intptr_t;
+inline constexpr FileHandle kNoFile = -1;
+
+enum class OpenMode {
+  kRead,       ///< an existing file, reading only
+  kReadWrite,  ///< an existing file, reading and writing
+  kCreate,     ///< a new empty file (an existing one is emptied), reading and writing
+};
+
+Result<FileHandle> OpenFile(const std::string &path, OpenMode mode);
+/// Reads up to `count` bytes; fewer only at the end of the file.
+Result<size_t> ReadFile(FileHandle file, void *buffer, size_t count);
+/// Writes all `count` bytes or fails.
+Status WriteFile(FileHandle file, const void *buffer, size_t count);
+Status SeekFile(FileHandle file, int64_t offset);
+Result<int64_t> FilePosition(FileHandle file);
+Result<int64_t> FileLength(FileHandle file);
+/// Cuts or extends the file; the position stays where it was.
+Status SetFileLength(FileHandle file, int64_t length);
+/// Hands the file's written data to the device.
+Status FlushFile(FileHandle file);
+Status CloseFile(FileHandle file);
+
+/// The number of file handles this process has open (for leak checks).
+int OpenFileHandleCount();
+
+}  // namespace corv::platform
