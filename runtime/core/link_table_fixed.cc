@@ -20,6 +20,7 @@ const CORVlinkEntry kFixedEntries[] = {
 #include "lib/date.entries"
 #include "lib/dictionary.entries"
 #include "lib/folder_item.entries"
+#include "lib/stream.entries"
 #include "lib/string.entries"
 #include "lib/console.entries"
 };

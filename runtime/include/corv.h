@@ -15,6 +15,7 @@
 #include "corv_object.h"
 #include "corv_plugin.h"
 #include "corv_runtime.h"
+#include "corv_stream.h"
 #include "corv_string.h"
 #include "corv_types.h"
 #include "corv_variant.h"

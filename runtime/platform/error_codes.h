@@ -14,5 +14,7 @@ int32_t FolderItemErrorCode(int error);
 
 /// The platform's "no such file" error, for callers that must set one.
 int NotFoundError();
+/// The platform's "access denied" error, for callers that must set one.
+int AccessDeniedError();
 
 }  // namespace corv::platform

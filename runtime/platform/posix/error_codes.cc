@@ -38,4 +38,8 @@ int NotFoundError() {
   return ENOENT;
 }
 
+int AccessDeniedError() {
+  return EACCES;
+}
+
 }  // namespace corv::platform

@@ -1,0 +1,222 @@
+// BinaryStream: bytes and numbers at a movable position, big-endian unless
+// LittleEndian is set. Reads go through a read-ahead buffer so that 4-byte
+// numbers do not each cost a platform call; it is dropped (and the file put
+// back at the logical position) before every write and position change.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "corv.h"
+#include "corv_stream.h"
+#include "lib/stream_file.h"
+#include "lib/string_record.h"
+
+using namespace corv::stream;
+
+namespace {
+
+constexpr int32_t kReadAheadSize = 16 * 1024;
+
+int32_t Unread(const CORVbinaryStream *b) {
+  return b->readAheadCount - b->readAheadPosition;
+}
+
+/// Forgets the read-ahead, leaving the file at the logical position.
+void DropReadAhead(CORVbinaryStream *b) {
+  if (Unread(b) > 0) SeekFile(b->file, b->readAheadStart + b->readAheadPosition);
+  b->readAheadPosition = b->readAheadCount = 0;
+}
+
+void BinaryFinalizer(CORVobject self) {
+  auto *b = reinterpret_cast<CORVbinaryStream *>(self);
+  CloseFile(b->file);
+  b->file = nullptr;
+  std::free(b->readAhead);
+  b->readAhead = nullptr;
+}
+
+CORVbinaryStream *Bin(CORVobject stream) {
+  if (!stream) CORV_REPORT("stream", nullptr);
+  return reinterpret_cast<CORVbinaryStream *>(stream);
+}
+
+/// Copies up to `count` bytes from the logical position; the count copied.
+size_t ReadInto(CORVbinaryStream *b, uint8_t *to, size_t count) {
+  size_t got = 0;
+  while (got < count) {
+    if (Unread(b) > 0) {
+      size_t n = std::min(count - got, static_cast<size_t>(Unread(b)));
+      std::memcpy(to + got, b->readAhead + b->readAheadPosition, n);
+      b->readAheadPosition += static_cast<int32_t>(n);
+      got += n;
+      continue;
+    }
+    int64_t start =
+        b->readAheadCount > 0 ? b->readAheadStart + b->readAheadCount : FilePosition(b->file);
+    if (count - got >= static_cast<size_t>(kReadAheadSize)) {  // large reads bypass the buffer
+      b->readAheadPosition = b->readAheadCount = 0;
+      return got + ReadFile(b->file, to + got, count - got);
+    }
+    if (!b->readAhead) b->readAhead = static_cast<uint8_t *>(std::malloc(kReadAheadSize));
+    if (!b->readAhead) return got;
+    b->readAheadStart = start;
+    b->readAheadPosition = 0;
+    b->readAheadCount = static_cast<int32_t>(ReadFile(b->file, b->readAhead, kReadAheadSize));
+    if (b->readAheadCount == 0) return got;
+  }
+  return got;
+}
+
+/// Reads an unsigned number of `width` bytes; 0 when fewer bytes are left.
+uint32_t ReadNumber(CORVobject stream, size_t width) {
+  CORVbinaryStream *b = Bin(stream);
+  if (!b || !b->file) return 0;
+  uint8_t bytes[4];
+  if (b->readAheadPosition + static_cast<int32_t>(width) <= b->readAheadCount) {
+    std::memcpy(bytes, b->readAhead + b->readAheadPosition, width);  // the common case
+    b->readAheadPosition += static_cast<int32_t>(width);
+  } else if (ReadInto(b, bytes, width) < width) {
+    return 0;
+  }
+  uint32_t value = 0;
+  for (size_t i = 0; i < width; ++i) {
+    size_t at = b->littleEndian ? width - 1 - i : i;
+    value = (value << 8) | bytes[at];
+  }
+  return value;
+}
+
+void WriteBytes(CORVbinaryStream *b, const void *bytes, size_t count) {
+  DropReadAhead(b);
+  WriteFile(b->file, bytes, count);
+}
+
+void WriteNumber(CORVobject stream, uint32_t value, size_t width) {
+  CORVbinaryStream *b = Bin(stream);
+  if (!b || !b->file) return;
+  uint8_t bytes[4];
+  for (size_t i = 0; i < width; ++i) {
+    size_t at = b->littleEndian ? i : width - 1 - i;
+    bytes[at] = static_cast<uint8_t>(value >> (8 * i));
+  }
+  WriteBytes(b, bytes, width);
+}
+
+}  // namespace
+
+const CORVclassDecl kBinaryStreamDecl = {"BinaryStream",
+                                         nullptr,
+                                         sizeof(CORVbinaryStream),
+                                         nullptr,
+                                         nullptr,
+                                         BinaryFinalizer,
+                                         nullptr,
+                                         0,
+                                         nullptr,
+                                         0,
+                                         nullptr,
+                                         0,
+                                         nullptr,
+                                         0};
+
+extern "C" int64_t BinaryStreamGetPosition(CORVobject stream) {
+  CORVbinaryStream *b = Bin(stream);
+  if (!b || !b->file) return 0;
+  if (b->readAheadCount > 0) return b->readAheadStart + b->readAheadPosition;
+  return FilePosition(b->file);
+}
+
+extern "C" void BinaryStreamSetPosition(CORVobject stream, int64_t position) {
+  CORVbinaryStream *b = Bin(stream);
+  if (!b || !b->file || position < 0) return;
+  b->readAheadPosition = b->readAheadCount = 0;
+  SeekFile(b->file, position);
+}
+
+extern "C" int64_t BinaryStreamGetLength(CORVobject stream) {
+  CORVbinaryStream *b = Bin(stream);
+  return b && b->file ? FileLength(b->file) : 0;
+}
+
+extern "C" void BinaryStreamSetLength(CORVobject stream, int64_t length) {
+  CORVbinaryStream *b = Bin(stream);
+  if (!b || !b->file || length < 0) return;
+  DropReadAhead(b);
+  SetFileLength(b->file, length);
+}
+
+extern "C" bool BinaryStreamEOF(CORVobject stream) {
+  CORVbinaryStream *b = Bin(stream);
+  if (!b || !b->file) return true;
+  if (Unread(b) > 0) return false;
+  return BinaryStreamGetPosition(stream) >= FileLength(b->file);
+}
+
+extern "C" CORVstring BinaryStreamRead(CORVobject stream, int32_t count, CORVobject encoding) {
+  CORVbinaryStream *b = Bin(stream);
+  if (!b || !b->file) return nullptr;
+  int64_t left = FileLength(b->file) - BinaryStreamGetPosition(stream);
+  int64_t wanted = std::min<int64_t>(count, left);
+  if (wanted <= 0) return nullptr;
+  CORVstring s = corv::AllocateString(static_cast<uint32_t>(wanted), EncodingCodeOf(encoding));
+  if (!s) return nullptr;
+  char *bytes = corv::MutableBytes(s);
+  size_t got = ReadInto(b, reinterpret_cast<uint8_t *>(bytes), static_cast<size_t>(wanted));
+  if (got == static_cast<size_t>(wanted)) return s;
+  CORVstring shorter = RuntimeCreateString(bytes, static_cast<int32_t>(got), CORVStringEncoding(s));
+  RuntimeUnlockString(s);
+  return shorter;
+}
+
+extern "C" void BinaryStreamWrite(CORVobject stream, CORVstring data) {
+  CORVbinaryStream *b = Bin(stream);
+  if (!b || !b->file || !data) return;
+  WriteBytes(b, CORVStringBytes(data), CORVStringLength(data));
+}
+
+extern "C" int32_t BinaryStreamReadByte(CORVobject stream) {
+  return static_cast<int32_t>(ReadNumber(stream, 1));
+}
+extern "C" void BinaryStreamWriteByte(CORVobject stream, int32_t value) {
+  WriteNumber(stream, static_cast<uint32_t>(value), 1);
+}
+extern "C" int32_t BinaryStreamReadShort(CORVobject stream) {
+  return static_cast<int16_t>(ReadNumber(stream, 2));
+}
+extern "C" void BinaryStreamWriteShort(CORVobject stream, int32_t value) {
+  WriteNumber(stream, static_cast<uint32_t>(value), 2);
+}
+extern "C" int32_t BinaryStreamReadLong(CORVobject stream) {
+  return static_cast<int32_t>(ReadNumber(stream, 4));
+}
+extern "C" void BinaryStreamWriteLong(CORVobject stream, int32_t value) {
+  WriteNumber(stream, static_cast<uint32_t>(value), 4);
+}
+
+extern "C" void BinaryStreamFlush(CORVobject stream) {
+  CORVbinaryStream *b = Bin(stream);
+  if (b && b->file) FlushFile(b->file);
+}
+
+extern "C" void BinaryStreamClose(CORVobject stream) {
+  CORVbinaryStream *b = Bin(stream);
+  if (!b || !b->file) return;
+  b->keptError = CloseFile(b->file);
+  b->file = nullptr;
+  b->readAheadPosition = b->readAheadCount = 0;
+}
+
+extern "C" int32_t BinaryStreamLastErrorGetter(CORVobject stream) {
+  CORVbinaryStream *b = Bin(stream);
+  if (!b) return 0;
+  return b->file ? b->file->lastError : b->keptError;
+}
+
+extern "C" bool BinaryStreamLittleEndianGetter(CORVobject stream) {
+  CORVbinaryStream *b = Bin(stream);
+  return b && b->littleEndian;
+}
+
+extern "C" void BinaryStreamLittleEndianSetter(CORVobject stream, bool littleEndian) {
+  if (CORVbinaryStream *b = Bin(stream)) b->littleEndian = littleEndian;
+}

@@ -1,0 +1,233 @@
+// TextInputStream: lines and blocks of text read through a 1024-byte buffer.
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "corv.h"
+#include "corv_stream.h"
+#include "lib/stream_file.h"
+#include "lib/string_record.h"
+
+using namespace corv::stream;
+
+namespace {
+
+void InputFinalizer(CORVobject self) {
+  auto *in = reinterpret_cast<CORVtextInputStream *>(self);
+  CloseFile(in->file);
+  in->file = nullptr;
+  RuntimeUnlockObject(in->encoding);
+  in->encoding = nullptr;
+}
+
+CORVtextInputStream *In(CORVobject stream) {
+  if (!stream) CORV_REPORT("stream", nullptr);
+  return reinterpret_cast<CORVtextInputStream *>(stream);
+}
+
+/// Reads the next block into the buffer; false at the end of the file.
+bool Refill(CORVtextInputStream *in) {
+  in->readPosition = 0;
+  in->bufferCount = static_cast<int32_t>(ReadFile(in->file, in->buffer, kTextInputBufferSize));
+  return in->bufferCount > 0;
+}
+
+CORVstring MakeString(const void *bytes, size_t length, uint32_t encoding) {
+  return RuntimeCreateString(static_cast<const char *>(bytes), static_cast<int32_t>(length),
+                             encoding);
+}
+
+bool IsUTF16(uint32_t code) {
+  return code == kEncodingUTF16 || code == 0x14000100u || code == 0x10000100u;
+}
+
+/// Finds the first CR or LF in [from, end): LF with memchr over the whole
+/// range, then CR only up to that LF.
+const uint8_t *FindTerminator(const uint8_t *from, const uint8_t *end) {
+  auto *lf = static_cast<const uint8_t *>(std::memchr(from, '\n', end - from));
+  const uint8_t *limit = lf ? lf : end;
+  auto *cr = static_cast<const uint8_t *>(std::memchr(from, '\r', limit - from));
+  return cr ? cr : lf;
+}
+
+CORVstring ReadByteLine(CORVtextInputStream *in, uint32_t encoding) {
+  std::string pending;  // a line that spans refills
+  for (;;) {
+    if (in->readPosition >= in->bufferCount && !Refill(in))
+      return MakeString(pending.data(), pending.size(), encoding);  // ends with the file
+    const uint8_t *from = in->buffer + in->readPosition;
+    const uint8_t *end = in->buffer + in->bufferCount;
+    const uint8_t *stop = FindTerminator(from, end);
+    if (!stop) {
+      pending.append(reinterpret_cast<const char *>(from), end - from);
+      in->readPosition = in->bufferCount;
+      continue;
+    }
+    CORVstring line;
+    if (pending.empty()) {
+      line = MakeString(from, stop - from, encoding);
+    } else {
+      pending.append(reinterpret_cast<const char *>(from), stop - from);
+      line = MakeString(pending.data(), pending.size(), encoding);
+    }
+    in->readPosition = static_cast<int32_t>(stop - in->buffer) + 1;
+    if (*stop == '\r') {
+      // CR LF is one terminator, even when the LF begins the next block.
+      if (in->readPosition >= in->bufferCount) Refill(in);
+      if (in->readPosition < in->bufferCount && in->buffer[in->readPosition] == '\n')
+        ++in->readPosition;
+    }
+    return line;
+  }
+}
+
+/// Makes at least `count` unread bytes available when the file has them,
+/// moving the unread rest to the front of the buffer first.
+bool Ensure(CORVtextInputStream *in, int32_t count) {
+  int32_t unread = in->bufferCount - in->readPosition;
+  if (unread >= count) return true;
+  std::memmove(in->buffer, in->buffer + in->readPosition, static_cast<size_t>(unread));
+  in->readPosition = 0;
+  in->bufferCount = unread;
+  in->bufferCount += static_cast<int32_t>(
+      ReadFile(in->file, in->buffer + unread, static_cast<size_t>(kTextInputBufferSize - unread)));
+  return in->bufferCount >= count;
+}
+
+int UnitAt(const CORVtextInputStream *in, bool bigEndian) {
+  int first = in->buffer[in->readPosition], second = in->buffer[in->readPosition + 1];
+  return bigEndian ? (first << 8) | second : first | (second << 8);
+}
+
+CORVstring ReadUnitLine(CORVtextInputStream *in, uint32_t encoding) {
+  bool bigEndian = encoding == 0x10000100u;
+  std::string line;
+  bool terminated = false;
+  while (!terminated && Ensure(in, 2)) {
+    int unit = UnitAt(in, bigEndian);
+    in->readPosition += 2;
+    if (unit == '\r') {
+      if (Ensure(in, 2) && UnitAt(in, bigEndian) == '\n') in->readPosition += 2;
+      terminated = true;
+    } else if (unit == '\n') {
+      terminated = true;
+    } else {
+      line.append(reinterpret_cast<const char *>(in->buffer + in->readPosition - 2), 2);
+    }
+  }
+  if (!terminated && in->bufferCount - in->readPosition == 1)
+    line += static_cast<char>(in->buffer[in->readPosition++]);  // an odd last byte
+  return MakeString(line.data(), line.size(), encoding);
+}
+
+/// Up to `count` bytes: the unread buffered bytes first, the rest directly
+/// from the file.
+CORVstring ReadBytes(CORVtextInputStream *in, int64_t count, uint32_t encoding) {
+  if (!in->file || count <= 0) return nullptr;
+  int64_t buffered = in->bufferCount - in->readPosition;
+  if (count <= buffered) {
+    CORVstring s = MakeString(in->buffer + in->readPosition, static_cast<size_t>(count), encoding);
+    in->readPosition += static_cast<int32_t>(count);
+    return s;
+  }
+  // Never more than the file still holds, so a huge count costs nothing.
+  int64_t left = buffered + FileLength(in->file) - FilePosition(in->file);
+  if (count > left) count = left;
+  if (count > INT32_MAX) count = INT32_MAX;
+  if (count <= 0) return nullptr;
+  CORVstring s = corv::AllocateString(static_cast<uint32_t>(count), encoding);
+  if (!s) return nullptr;
+  char *bytes = corv::MutableBytes(s);
+  std::memcpy(bytes, in->buffer + in->readPosition, static_cast<size_t>(buffered));
+  in->readPosition = in->bufferCount = 0;
+  size_t got = ReadFile(in->file, bytes + buffered, static_cast<size_t>(count - buffered));
+  size_t total = static_cast<size_t>(buffered) + got;
+  if (total == static_cast<size_t>(count)) return s;
+  CORVstring shorter = MakeString(bytes, total, encoding);  // what was actually obtained
+  RuntimeUnlockString(s);
+  return shorter;
+}
+
+}  // namespace
+
+const CORVclassDecl kTextInputStreamDecl = {"TextInputStream",
+                                            nullptr,
+                                            sizeof(CORVtextInputStream),
+                                            nullptr,
+                                            nullptr,
+                                            InputFinalizer,
+                                            nullptr,
+                                            0,
+                                            nullptr,
+                                            0,
+                                            nullptr,
+                                            0,
+                                            nullptr,
+                                            0};
+
+extern "C" CORVstring TextInputStreamReadLine(CORVobject stream, CORVobject encoding) {
+  CORVtextInputStream *in = In(stream);
+  if (!in || !in->file) return nullptr;
+  uint32_t code = ReadEncoding(encoding, in->encoding);
+  return IsUTF16(code) ? ReadUnitLine(in, code) : ReadByteLine(in, code);
+}
+
+extern "C" CORVstring TextInputStreamRead(CORVobject stream, int32_t count, CORVobject encoding) {
+  CORVtextInputStream *in = In(stream);
+  if (!in) return nullptr;
+  return ReadBytes(in, count, ReadEncoding(encoding, in->encoding));
+}
+
+extern "C" CORVstring TextInputStreamReadAll(CORVobject stream, CORVobject encoding) {
+  CORVtextInputStream *in = In(stream);
+  if (!in || !in->file) return nullptr;
+  int64_t rest = FileLength(in->file) - TextInputStreamGetPosition(stream);
+  return ReadBytes(in, rest, ReadEncoding(encoding, in->encoding));
+}
+
+extern "C" bool TextInputStreamEOF(CORVobject stream) {
+  CORVtextInputStream *in = In(stream);
+  if (!in || !in->file) return true;
+  return in->readPosition >= in->bufferCount && FileAtEnd(in->file);
+}
+
+extern "C" int64_t TextInputStreamGetPosition(CORVobject stream) {
+  CORVtextInputStream *in = In(stream);
+  if (!in || !in->file) return 0;
+  return FilePosition(in->file) - (in->bufferCount - in->readPosition);
+}
+
+extern "C" void TextInputStreamSetPosition(CORVobject stream, int64_t position) {
+  CORVtextInputStream *in = In(stream);
+  if (!in || !in->file || position < 0) return;
+  in->readPosition = in->bufferCount = 0;
+  if (SeekFile(in->file, position)) Refill(in);
+}
+
+extern "C" void TextInputStreamClose(CORVobject stream) {
+  CORVtextInputStream *in = In(stream);
+  if (!in || !in->file) return;
+  in->keptError = CloseFile(in->file);
+  in->file = nullptr;
+  in->readPosition = in->bufferCount = 0;
+}
+
+extern "C" int32_t TextInputStreamLastErrorGetter(CORVobject stream) {
+  CORVtextInputStream *in = In(stream);
+  if (!in) return 0;
+  return in->file ? in->file->lastError : in->keptError;
+}
+
+extern "C" CORVobject TextInputStreamEncodingGetter(CORVobject stream) {
+  CORVtextInputStream *in = In(stream);
+  if (!in) return nullptr;
+  RuntimeLockObject(in->encoding);
+  return in->encoding;
+}
+
+extern "C" void TextInputStreamEncodingSetter(CORVobject stream, CORVobject encoding) {
+  CORVtextInputStream *in = In(stream);
+  if (!in) return;
+  RuntimeLockUnlockObjects(encoding, in->encoding);
+  in->encoding = encoding;
+}
