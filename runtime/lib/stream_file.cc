@@ -87,12 +87,7 @@ bool FileAtEnd(CORVfilePrimitive *file) {
 
 uint32_t EncodingCodeOf(CORVobject encoding) {
   if (!encoding) return kEncodingUnknown;
-  // A TextEncoding carries its code in the first field after the header.
-  struct TextEncodingFields {
-    CORVobjectHeader header;
-    uint32_t code;
-  };
-  return reinterpret_cast<TextEncodingFields *>(encoding)->code;
+  return reinterpret_cast<CORVtextEncoding *>(encoding)->code;
 }
 
 uint32_t ReadEncoding(CORVobject argument, CORVobject streamEncoding) {
