@@ -4,6 +4,7 @@
 // finds with other characters are matched character by character.
 #include "lib/string_search.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace corv {
@@ -69,6 +70,9 @@ size_t RarestIndex(const unsigned char *p, size_t m, const unsigned char *fold) 
 }
 
 // Too many false candidates for the rare byte: the skip table does better.
+// How far one look for a byte goes before the search checks its place.
+constexpr size_t kLookAheadWindow = 64 * 1024;
+
 bool TooManyMisses(size_t misses, size_t scanned) {
   return misses > 16 && misses * 32 > scanned;
 }
@@ -278,11 +282,17 @@ bool Matcher::NextFoldedBytes(std::string_view text, size_t from, size_t *start)
     // Leapfrog over the next occurrence of each byte that folds to the
     // find's rarest one.
     size_t limit = n - m + 1, misses = 0;
+    // Each look-ahead stops after a window: a byte form that never occurs
+    // again must not be looked for to the end of the text at every search,
+    // which would make repeated searches (ReplaceAll, Split) quadratic. The
+    // window's last position is handed back as a candidate, which the full
+    // comparison then rejects or confirms.
     auto next = [&](unsigned char b, size_t at) -> size_t {
       if (at >= limit) return kNotFound;
-      auto *hit =
-          static_cast<const unsigned char *>(std::memchr(h + at + rareIndex_, b, limit - at));
-      return hit ? static_cast<size_t>(hit - h) - rareIndex_ : kNotFound;
+      size_t span = std::min(limit - at, kLookAheadWindow);
+      auto *hit = static_cast<const unsigned char *>(std::memchr(h + at + rareIndex_, b, span));
+      if (hit) return static_cast<size_t>(hit - h) - rareIndex_;
+      return at + span < limit ? at + span - 1 : kNotFound;
     };
     size_t a = next(rareBytes_[0], pos), b = rareCount_ > 1 ? next(rareBytes_[1], pos) : kNotFound;
     while (true) {
@@ -327,11 +337,14 @@ bool Matcher::NextUTF8(std::string_view text, size_t from, size_t *start, size_t
       if (leadCount < 2) leads[leadCount] = static_cast<unsigned char>(b);
       ++leadCount;
     }
+  // As for folded bytes, each look-ahead stops after a window and hands back
+  // its last position, which is taken only when it starts a possible match.
   auto next = [&](int which, const unsigned char *at) -> const unsigned char * {
     if (which >= leadCount || at >= stop) return stop;
-    auto *hit = static_cast<const unsigned char *>(
-        std::memchr(at, leads[which], static_cast<size_t>(stop - at)));
-    return hit ? hit : stop;
+    size_t span = std::min(static_cast<size_t>(stop - at), kLookAheadWindow);
+    auto *hit = static_cast<const unsigned char *>(std::memchr(at, leads[which], span));
+    if (hit) return hit;
+    return at + span < stop ? at + span - 1 : stop;
   };
   const unsigned char *a = stop, *b = stop;
   if (leadCount <= 2) {
@@ -344,6 +357,7 @@ bool Matcher::NextUTF8(std::string_view text, size_t from, size_t *start, size_t
       if (pos == stop) return false;
       if (a == pos) a = next(0, pos + 1);
       if (b == pos) b = next(1, pos + 1);
+      if (!firstLead_[*pos]) continue;  // the end of a look-ahead window
     } else if (!firstLead_[*pos]) {
       continue;
     }

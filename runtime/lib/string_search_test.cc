@@ -167,3 +167,25 @@ TEST_F(SearchTest, ReplaceLineEndings) {
 }
 
 }  // namespace
+
+// Matches far apart, in the letter case the first look-ahead does not find,
+// exercise the bounded look-ahead of the caseless searches.
+TEST_F(SearchTest, CaselessSearchFindsMatchesFarBeyondTheLookAheadWindow) {
+  std::string text(200000, '.');
+  text.replace(70000, 5, "GAMMA");
+  text.replace(140000, 5, "gamma");
+  text.replace(199990, 5, "GaMmA");
+  String source(text);
+  EXPECT_EQ(corv::InStr(1, source, "gamma"), 70001);
+  EXPECT_EQ(corv::InStr(70002, source, "GAMMA"), 140001);
+  EXPECT_EQ(corv::CountFields(source, "gamma"), 4);
+  String replaced = corv::ReplaceAll(source, "gamma", "x");
+  EXPECT_EQ(replaced.size(), text.size() - 12);
+  EXPECT_EQ(corv::InStr(1, replaced, "gamma"), 0);
+  // A multi-byte find takes the character-wise path; the window's end must
+  // not be taken for the start of a character.
+  std::string wide(150000, 'x');
+  wide.replace(100000, 3, "\xC3\x89t\xC3\xA9");  // "Été"
+  String widened(wide);
+  EXPECT_EQ(corv::InStr(1, widened, "\xC3\xA9T\xC3\x89"), 100001);
+}
