@@ -78,21 +78,21 @@ std::vector<std::string> Fields(const std::string &text, size_t count) {
   return out;
 }
 
-bool AddResourceArgument(const std::string &spec, bool fromFile, Bytes *resources,
+bool AddResourceArgument(const std::string &argument, bool fromFile, Bytes *resources,
                          std::string *error) {
-  size_t equals = spec.find('=');
+  size_t equals = argument.find('=');
   if (equals == std::string::npos) {
-    *error = "resource needs TYPE:ID[:NAME]=VALUE: " + spec;
+    *error = "resource needs TYPE:ID[:NAME]=VALUE: " + argument;
     return false;
   }
-  std::vector<std::string> head = Fields(spec.substr(0, equals), 3);
+  std::vector<std::string> head = Fields(argument.substr(0, equals), 3);
   uint32_t type, id;
   if (head.size() < 2 || !kilnrun_image::ParseResourceType(head[0], &type) ||
       !ParseNumber(head[1], &id) || id > 0xFFFF) {
-    *error = "bad resource type or id: " + spec;
+    *error = "bad resource type or id: " + argument;
     return false;
   }
-  std::string value = spec.substr(equals + 1);
+  std::string value = argument.substr(equals + 1);
   Bytes data;
   if (fromFile) {
     if (!corv::platform::ReadWholeFile(value, &data)) {
