@@ -27,6 +27,8 @@ void RegisterRuntimeClassDeclarations() {
       &kOLEExceptionDecl,
       &kFunctionNotFoundExceptionDecl,
       &kIllegalLockingExceptionDecl,
+      &kDictionaryDecl,
+      &kDateDecl,
   };
   for (const CORVclassDecl *decl : kDeclarations) CORVRegisterDeclaration(decl);
 }

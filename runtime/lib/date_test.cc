@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/failure.h"
+#include "core/runtime_classes.h"
 #include "corv.h"
 #include "corv/ref.h"
 #include "runtime_test.h"
@@ -55,6 +56,21 @@ class DateTest : public RuntimeTest {
     setter(date.object(), s);
   }
 };
+
+// Images and plugins reach the class by its name, in any case; an object
+// made from it starts at the current time like any new Date.
+TEST_F(DateTest, ClassIsFoundByName) {
+  corv::RegisterRuntimeClassDeclarations();
+  CORVstring name = RuntimeCreateString("DATE", 4, kEncodingUTF8);
+  CORVclass *cls = RuntimeLookupClass(name);
+  RuntimeUnlockString(name);
+  ASSERT_NE(cls, nullptr);
+  EXPECT_EQ(cls, CORVBindDeclaration(&kDateDecl));
+  auto found = Ref<CORVdate>::Adopt(RuntimeNewObject(cls));
+  auto made = NewDate();
+  EXPECT_NEAR(dateTotalSecondsGetter(found.object()), dateTotalSecondsGetter(made.object()), 5);
+  EXPECT_GT(Get(found, kDateFieldYear), 2000);
+}
 
 TEST_F(DateTest, TotalSecondsZeroIsFridayTheFirstOf1904) {
   auto date = NewDate();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/failure.h"
+#include "core/runtime_classes.h"
 #include "corv.h"
 #include "corv/ref.h"
 #include "corv/variant.h"
@@ -58,6 +59,20 @@ void ExpectConsistent(const CORVdictionary *d) {
     }
   EXPECT_EQ(onChains, d->count);
   EXPECT_LE(d->count, d->capacity);
+}
+
+// Images and plugins reach the class by its name, in any case.
+TEST_F(DictionaryTest, ClassIsFoundByName) {
+  corv::RegisterRuntimeClassDeclarations();
+  CORVstring name = RuntimeCreateString("dictionary", 10, kEncodingUTF8);
+  CORVclass *cls = RuntimeLookupClass(name);
+  RuntimeUnlockString(name);
+  ASSERT_NE(cls, nullptr);
+  EXPECT_EQ(cls, CORVBindDeclaration(&kDictionaryDecl));
+  auto d = Ref<CORVdictionary>::Adopt(RuntimeNewObject(cls));
+  EXPECT_EQ(dictionaryGetBins(Obj(d)), 61);  // made by its constructor
+  Set(d, "k", 1);
+  EXPECT_EQ(Get(d, "K").Int64Value(), 1);
 }
 
 TEST_F(DictionaryTest, StringKeysIgnoreCase) {
