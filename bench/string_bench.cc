@@ -45,6 +45,19 @@ const std::string &Text() {
   return text;
 }
 
+// Where a needle of the text begins, 1-based, in bytes and in characters
+// (bytes that are not UTF-8 continuation bytes): the answers the timed
+// searches must give, so that each of them scans the whole text.
+int32_t BytePosition(const char *needle) {
+  return static_cast<int32_t>(Text().rfind(needle)) + 1;
+}
+int32_t CharacterPosition(const char *needle) {
+  int32_t chars = 0;
+  for (size_t i = 0, end = Text().rfind(needle); i < end; ++i)
+    chars += (static_cast<unsigned char>(Text()[i]) & 0xC0) != 0x80;
+  return chars + 1;
+}
+
 const String &TextString() {
   static const String s(Text());
   return s;
@@ -60,6 +73,8 @@ BENCHMARK(BM_Memmem)->Unit(benchmark::kMillisecond);
 
 void BM_InStrB(benchmark::State &state) {
   String find(kNeedle);
+  if (corv::InStrB(1, TextString(), find) != BytePosition(kNeedle))
+    state.SkipWithError("InStrB gives a wrong position");
   for (auto _ : state) benchmark::DoNotOptimize(corv::InStrB(1, TextString(), find));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Text().size()));
 }
@@ -67,6 +82,8 @@ BENCHMARK(BM_InStrB)->Unit(benchmark::kMillisecond);
 
 void BM_InStrCaseless(benchmark::State &state) {
   String find("FJORD Vexing QUIZ");
+  if (corv::InStr(1, TextString(), find) != CharacterPosition(kNeedle))
+    state.SkipWithError("InStr gives a wrong position");
   for (auto _ : state) benchmark::DoNotOptimize(corv::InStr(1, TextString(), find));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Text().size()));
 }
@@ -74,6 +91,8 @@ BENCHMARK(BM_InStrCaseless)->Unit(benchmark::kMillisecond);
 
 void BM_InStrCaselessKelvinS(benchmark::State &state) {
   String find("HAYSTACK Marker STONE");
+  if (corv::InStr(1, TextString(), find) != CharacterPosition(kNeedleKS))
+    state.SkipWithError("InStr gives a wrong position");
   for (auto _ : state) benchmark::DoNotOptimize(corv::InStr(1, TextString(), find));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Text().size()));
 }

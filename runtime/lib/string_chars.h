@@ -11,6 +11,22 @@
 
 namespace corv {
 
+/// The number of UTF-8 characters in the bytes: every byte that is not a
+/// continuation byte (10xxxxxx). Blocks of a fixed size let the compiler
+/// count sixteen or more bytes at a time in byte-wide lanes, which cannot
+/// overflow within a block; this runs at the speed of memory on long texts.
+inline size_t CountUTF8Characters(const unsigned char *bytes, size_t length) {
+  constexpr size_t kBlock = 240;  // a multiple of common vector widths, below 256
+  size_t n = 0, i = 0;
+  for (; i + kBlock <= length; i += kBlock) {
+    uint8_t starts = 0;
+    for (size_t j = 0; j < kBlock; ++j) starts += IsCharStart(bytes[i + j]);
+    n += starts;
+  }
+  for (; i < length; ++i) n += IsCharStart(bytes[i]);
+  return n;
+}
+
 /// How one encoding divides its bytes into characters.
 struct CharUnits {
   enum Kind { kByte, kUTF8, kUTF16, kDoubleByte } kind;
@@ -49,22 +65,7 @@ struct CharUnits {
     if (kind == kUTF16) return static_cast<int32_t>((length + 1) / 2);
     size_t n = 0;
     if (kind == kUTF8) {
-      // Every byte but the continuation bytes, counted eight bytes to a word:
-      // each byte lane adds up its continuation bytes for up to 255 words.
-      constexpr uint64_t kLow = 0x0101010101010101ull;
-      size_t i = 0;
-      while (i + 8 <= length) {
-        uint64_t lanes = 0;
-        size_t start = i;
-        for (int w = 0; w < 255 && i + 8 <= length; ++w, i += 8) {
-          uint64_t x;
-          std::memcpy(&x, bytes + i, 8);
-          lanes += (x >> 7) & ~(x >> 6) & kLow;
-        }
-        uint64_t pairs = (lanes & 0x00FF00FF00FF00FFull) + ((lanes >> 8) & 0x00FF00FF00FF00FFull);
-        n += (i - start) - static_cast<size_t>((pairs * 0x0001000100010001ull) >> 48);
-      }
-      for (; i < length; ++i) n += IsCharStart(bytes[i]);
+      n = CountUTF8Characters(bytes, length);
     } else {
       for (size_t i = 0; i < length; i += SizeAt(bytes, length, i)) ++n;
     }

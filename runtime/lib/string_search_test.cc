@@ -56,6 +56,36 @@ TEST_F(SearchTest, InStrCountsCharacters) {
       << "a trail byte is never a character";
 }
 
+// The character count before a match is taken in blocks of bytes; matches
+// and multi-byte characters are moved across every block boundary of the
+// first kilobytes, in texts of mixed character sizes.
+TEST_F(SearchTest, InStrPositionsAcrossCountingBlocks) {
+  const char *cycles[][5] = {
+      {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9D\x84\x9E", "B"},  // 1 to 4 bytes
+      {"\xE2\x82\xAC", "\xE2\x82\xAC", "\xE2\x82\xAC", "\xE2\x82\xAC", "c"},
+      {"x", "y", "z", "w", "\xC3\x9F"},
+  };
+  for (const auto &cycle : cycles) {
+    std::string text;
+    for (int32_t chars = 0; chars < 560; ++chars) {
+      String source(text + "Qj!" + cycle[chars % 5] + "kx");
+      ASSERT_EQ(corv::InStr(1, source, "qJ!"), chars + 1) << "after " << text.size() << " bytes";
+      ASSERT_EQ(corv::InStr(chars + 1, source, "QJ!"), chars + 1);
+      ASSERT_EQ(corv::InStr(chars + 2, source, "QJ!"), 0);
+      ASSERT_EQ(corv::InStr(1, source, "KX"), chars + 5) << "the character-wise search";
+      ASSERT_EQ(corv::Len(source), chars + 6);
+      text += cycle[chars % 5];
+    }
+  }
+  std::u16string wide;
+  for (int32_t units = 0; units < 300; ++units) {
+    ASSERT_EQ(corv::InStr(1, Utf16(wide + u"\u00E9T\u00E9"), Utf16(u"\u00C9t")), units + 1);
+    ASSERT_EQ(corv::InStr(1, Utf16(wide + u"\u00E9T\u00E9"), "\xC3\x89T"), units + 1)
+        << "UTF-8 find reconciled with a UTF-16 source";
+    wide += units % 3 ? u'\u20AC' : u'a';
+  }
+}
+
 TEST_F(SearchTest, InStrBIsExactAndCountsBytes) {
   EXPECT_EQ(corv::InStrB(1, "Hello", "LL"), 0);
   EXPECT_EQ(corv::InStrB(1, "Hello", "ll"), 3);
