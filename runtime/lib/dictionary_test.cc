@@ -111,6 +111,26 @@ TEST_F(DictionaryTest, KeysMeetAcrossEncodings) {
   EXPECT_EQ(dictionaryCount(Obj(d)), 3);
 }
 
+// Texts of one byte length where one ends early ("ohm ohm" against
+// "omega omega e-acute") hash alike but are different keys; texts that
+// compare equal still meet.
+TEST_F(DictionaryTest, KeysThatEndEarlyStayApart) {
+  auto d = NewDictionary();
+  Set(d, "\xE2\x84\xA6\xE2\x84\xA6", 1);
+  Set(d, "\xCF\x89\xCF\x89\xC3\xA9", 2);
+  Set(d, "\xC5\xBFs", 3);  // long s, s
+  Set(d, "ssX", 4);
+  EXPECT_EQ(dictionaryCount(Obj(d)), 4);
+  EXPECT_EQ(Get(d, "\xE2\x84\xA6\xE2\x84\xA6").Int64Value(), 1);
+  EXPECT_EQ(Get(d, "\xCF\x89\xCF\x89\xC3\xA9").Int64Value(), 2);
+  EXPECT_EQ(Get(d, "S\xC5\xBF").Int64Value(), 3);
+  EXPECT_EQ(Get(d, "SSx").Int64Value(), 4);
+  Set(d, "\xE2\x84\xA6\xCE\xA9\x20", 5);  // ohm sign, capital omega, space
+  EXPECT_EQ(Get(d, "\xCE\xA9\xE2\x84\xA6 ").Int64Value(), 5);
+  EXPECT_EQ(dictionaryCount(Obj(d)), 5);
+  ExpectConsistent(d.get());
+}
+
 TEST_F(DictionaryTest, BinCountFollowsTheSizeSchedule) {
   auto d = NewDictionary();
   EXPECT_EQ(dictionaryGetBins(Obj(d)), 61);

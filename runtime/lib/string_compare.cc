@@ -38,7 +38,12 @@ int32_t CompareUTF8(std::string_view a, std::string_view b) {
       if (ca != cb) return ca < cb ? -1 : 1;
     }
   }
-  return Sign(static_cast<int64_t>(a.size()) - static_cast<int64_t>(b.size()));
+  // No character differed: the byte lengths decide. Two texts of the same
+  // byte length are equal only when both have ended; otherwise the one that
+  // ended first, with fewer characters, is less ("\u017Fs" against "ssX").
+  int32_t byLength = Sign(static_cast<int64_t>(a.size()) - static_cast<int64_t>(b.size()));
+  if (byLength == 0 && (pa < ea || pb < eb)) return pa < ea ? 1 : -1;
+  return byLength;
 }
 
 int32_t CompareUTF16(const char16_t *a, size_t na, const char16_t *b, size_t nb) {

@@ -50,6 +50,29 @@ TEST_F(CompareTest, Utf8IgnoresCase) {
   EXPECT_EQ(Cmp("_", "a"), 1) << "after upper-casing, '_' (0x5F) > 'A' (0x41)";
 }
 
+// Letters whose UTF-8 form is longer than that of the letter they match
+// (long s, Kelvin sign, ohm sign) let one text end while the other goes on
+// at the same byte length; such texts differ, the one that ended is less.
+TEST_F(CompareTest, EqualByteLengthsAreEqualOnlyWhenBothTextsEnd) {
+#define LONG_S "\xC5\xBF"
+#define KELVIN "\xE2\x84\xAA"
+#define OHM "\xE2\x84\xA6"
+  EXPECT_EQ(Cmp(LONG_S "s", "ssX"), -1);
+  EXPECT_EQ(Cmp("ssX", LONG_S "s"), 1);
+  EXPECT_EQ(Cmp(KELVIN "a", "KAxy"), -1);
+  EXPECT_EQ(Cmp("kaxy", KELVIN "A"), 1);
+  EXPECT_EQ(Cmp(OHM OHM, "\xCF\x89\xCF\x89\xC3\xA9"), -1) << "ohm ohm < omega omega e-acute";
+  // Unchanged: texts that end together, and the byte-length rule.
+  EXPECT_EQ(Cmp(LONG_S "s", "S" LONG_S), 0);
+  EXPECT_EQ(Cmp(KELVIN "k", "K" KELVIN), 0);
+  EXPECT_EQ(Cmp(LONG_S "s", "SS"), 1) << "more bytes is greater";
+  EXPECT_EQ(Cmp(LONG_S LONG_S, "sss"), 1) << "more bytes, though fewer characters";
+  EXPECT_EQ(Cmp("abc", "abd"), -1);
+#undef LONG_S
+#undef KELVIN
+#undef OHM
+}
+
 TEST_F(CompareTest, Utf16ComparesUnits) {
   EXPECT_EQ(Cmp(Utf16(u"\u00E9T\u00E9"), Utf16(u"\u00C9t\u00C9")), 0);
   EXPECT_EQ(Cmp(Utf16(u"ab"), Utf16(u"abc")), -1);
@@ -81,6 +104,8 @@ TEST_F(CompareTest, WrapperOperatorsUseTheComparison) {
   EXPECT_TRUE("b"_s > "A"_s);
   EXPECT_FALSE("x"_s == String());
   EXPECT_TRUE(String() < "x"_s);
+  EXPECT_FALSE("\xC5\xBFs"_s == "ssX"_s);
+  EXPECT_TRUE("\xC5\xBFs"_s < "ssX"_s);
 }
 
 }  // namespace
