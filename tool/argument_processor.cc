@@ -77,6 +77,12 @@ const CORVclassDecl kArgumentProcessorDecl = {"ArgumentProcessor",
                                               nullptr,
                                               0};
 
+corv::Ref<> ArgumentValue::FolderItemValue() {
+  CORVstring path = CORVStringLength(value) > 0 ? value : name;
+  if (CORVStringLength(path) == 0) return nullptr;
+  return corv::Ref<>::Adopt(RuntimeGetFolderItem(path, 0));
+}
+
 void ArgumentProcessor::Process(CORVobject args, CORVobject wordOptions) {
   if (!args) RaiseNilObjectException();
   int32_t last = RuntimeUBound(args);

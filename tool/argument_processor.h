@@ -13,6 +13,12 @@ struct ArgumentValue {
   CORVobjectHeader header;
   CORVstring name;
   CORVstring value;
+
+  /// The argument as a native path: its value, or its name when it has no
+  /// value (an option given last). Nil for an empty path; a relative path
+  /// resolves as every relative native path does, and the item need not
+  /// exist (one reference for the caller).
+  corv::Ref<> FolderItemValue();
 };
 extern const CORVclassDecl kArgumentValueDecl;
 

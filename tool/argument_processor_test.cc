@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "argument_processor.h"
+#include "platform/executable.h"
 #include "runtime_test.h"
 
 namespace {
@@ -67,6 +68,35 @@ TEST_F(ArgumentProcessorTest, LoneHyphensAndBareWords) {
   p->Process(Strings({"k"}).object());
   EXPECT_EQ(p->Count(), 0);
   EXPECT_FALSE(p->Find(String("version")));
+}
+
+// The path FolderItemValue gives for the first argument parsed from `args`
+// ("nil" when it gives none).
+std::string PathOfFirst(std::initializer_list<const char *> args) {
+  auto p = corv::New<ArgumentProcessor>(&kilnrun::kArgumentProcessorDecl);
+  p->Process(Strings(args).object());
+  if (p->Count() == 0) return "no argument";
+  auto first = corv::Ref<ArgumentValue>::Adopt(CORVArrayObjectAt(p->arguments, 0));
+  corv::Ref<> item = first->FolderItemValue();
+  if (!item) return "nil";
+  return String::Adopt(fileAbsolutePathGetter(item.object())).bytes();
+}
+
+TEST_F(ArgumentProcessorTest, FolderItemValueIsTheValueOrElseTheNameAsANativePath) {
+  corv::testing::LiveObjectCheck check;
+  const std::string folder = corv::platform::ExecutableFolder();
+  const std::string absolute = folder + "/given.conf";
+  EXPECT_EQ(PathOfFirst({"k", "--config", absolute.c_str()}), absolute);
+  EXPECT_EQ(PathOfFirst({"k", ("-config=" + absolute).c_str()}), absolute);
+  // An option given last has no value: its name is the path, relative to
+  // the program's folder, never to the current directory.
+  EXPECT_EQ(PathOfFirst({"k", "-config"}), folder + "/config");
+  EXPECT_EQ(PathOfFirst({"k", "sub/../b.conf"}), folder + "/b.conf");
+  // Lone hyphens give neither a name nor a value: no item at all.
+  EXPECT_EQ(PathOfFirst({"k", "-"}), "nil");
+  EXPECT_EQ(PathOfFirst({"k", "--"}), "nil");
+  // A path whose folder does not exist names no item.
+  EXPECT_EQ(PathOfFirst({"k", "-config", "/no such folder/kilnrun.conf"}), "nil");
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "core/app_state.h"
 #include "corv/exception.h"
 #include "corv/ref.h"
-#include "platform/console.h"
+#include "corv/string.h"
 
 namespace corv {
 namespace {
@@ -245,17 +245,19 @@ extern "C" void CV_ApplicationQuit(int32_t exitCode) {
 extern "C" void UnhandledException(CORVobject exception) {
   if (exception && !CORVIsaDeclaration(exception, &kEndExceptionDecl)) {
     auto *record = reinterpret_cast<CORVexception *>(exception);
-    std::string text = "Exception Message: ";
-    text.append(CORVStringBytes(record->message), CORVStringLength(record->message));
-    text += "\nException Error Number: " + std::to_string(record->errorNumber) + "\n";
-    std::string className = exception->cls && exception->cls->name
-                                ? std::string(CORVStringBytes(exception->cls->name),
-                                              CORVStringLength(exception->cls->name))
-                                : std::string();
-    text +=
-        "An exception of class " + className + " was not handled.  The application must shut down.";
-    // Messages are UTF-8 or ASCII, which is what this platform's console takes.
-    corv::platform::WriteStandardError(text.data(), text.size());
+    // Built as runtime strings, so a message in any encoding joins the text
+    // correctly; the console stream then writes it in the system encoding
+    // unless it is ASCII already, and flushes it.
+    corv::String className =
+        exception->cls ? corv::String::Share(exception->cls->name) : corv::String();
+    corv::String text = corv::String("Exception Message: ") + corv::String::Share(record->message) +
+                        corv::String("\nException Error Number: ") +
+                        corv::Str(record->errorNumber) + corv::String("\nAn exception of class ") +
+                        className +
+                        corv::String(" was not handled.  The application must shut down.");
+    CORVobject standardError = RuntimeGetStdErr();
+    RuntimeStdOutputStreamWrite(standardError, text.get());
+    RuntimeStdOutFlush(standardError);
   }
   Process().quitRequested = true;
 }

@@ -10,6 +10,7 @@
 #include "core/loader.h"
 #include "corv.h"
 #include "corv/exception.h"
+#include "corv/string.h"
 #include "image_builder.h"
 #include "runtime_test.h"
 
@@ -150,6 +151,39 @@ TEST_F(AppTest, PrinterTextAndEndExceptionPrintsNothing) {
   RuntimeUnhandledException(end);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
   RuntimeUnlockObject(end);
+}
+
+// What the printer writes for an OutOfBoundsException with that message.
+std::string PrintedFor(CORVstring message) {
+  CORVobject error = RuntimeNewObject(CORVBindDeclaration(&kOutOfBoundsExceptionDecl));
+  reinterpret_cast<CORVexception *>(error)->message = message;
+  ::testing::internal::CaptureStderr();
+  UnhandledException(error);
+  RuntimeUnlockObject(error);
+  return ::testing::internal::GetCapturedStderr();
+}
+
+TEST_F(AppTest, PrinterWritesMessagesOfAnyEncodingInTheSystemEncoding) {
+  corv::testing::LiveObjectCheck check;
+  const std::string tail =
+      "\nException Error Number: 0\nAn exception of class OutOfBoundsException was not "
+      "handled.  The application must shut down.";
+  // A UTF-16 message of plain letters: its characters, not its bytes.
+  const char16_t wide[] = u"disk full";
+  EXPECT_EQ(
+      PrintedFor(RuntimeCreateString(reinterpret_cast<const char *>(wide), 18, kEncodingUTF16)),
+      "Exception Message: disk full" + tail);
+  // A Windows-1252 message with an accented letter comes out as the console
+  // writes any such text: converted to the system encoding.
+  CORVstring accented = RuntimeCreateString("caf\xE9", 4, 0xFFFF0000u + 1252);
+  const std::string expected = "Exception Message: caf\xC3\xA9" + tail;
+  corv::String inSystem = corv::String::Adopt(
+      RuntimeConvertString(corv::String(expected).get(), RuntimeSystemEncoding()));
+  std::string printed = PrintedFor(accented);
+  EXPECT_EQ(printed, std::string(inSystem.view()));
+  if (RuntimeSystemEncoding() == kEncodingUTF8) {
+    EXPECT_EQ(printed, expected);
+  }
 }
 
 TEST_F(AppTest, ReportsWithoutApplicationOrWrapper) {

@@ -92,6 +92,11 @@ void FireTimers() {
   }
 }
 
+// The current tick for the loop check.
+uint32_t LoopTick() {
+  return static_cast<uint32_t>(platform::CoarseMillisecondCounter() * 0.06);
+}
+
 void MainLoopIteration() {
   PollAll();
   FireTimers();
@@ -166,7 +171,9 @@ extern "C" void RuntimeDoEvents(int32_t milliseconds) {
 }
 
 extern "C" void RuntimeBackgroundTask(void) {
-  uint32_t tick = CORVCurrentTick();
+  // Called in every iteration of every compiled loop: the tick comes from
+  // the coarse clock, whose lag of a few milliseconds is far below a tick.
+  uint32_t tick = corv::LoopTick();
   if (tick == corv::gLastLoopTick) return;
   corv::gLastLoopTick = tick;
   corv::RunBackgroundTasks();
@@ -175,7 +182,7 @@ extern "C" void RuntimeBackgroundTask(void) {
     corv::gLastEscapeTick = tick;
     corv::gUserCancelled = corv::platform::EscapeKeyDown();
   }
-  corv::gLastLoopTick = CORVCurrentTick();
+  corv::gLastLoopTick = corv::LoopTick();
 }
 
 extern "C" bool getUserCancelled(void) {

@@ -8,6 +8,11 @@ namespace corv::platform {
 
 /// The system millisecond up-time counter, as an unsigned 32-bit value.
 uint32_t MillisecondCounter();
+/// The same counter from a clock that is read without asking the hardware
+/// and may lag by up to one scheduler interval (a few milliseconds): cheap
+/// enough for a check made in every iteration of a loop, and precise enough
+/// for anything counted in 1/60-second ticks.
+uint32_t CoarseMillisecondCounter();
 /// Sleeps the whole process thread; 0 merely gives the processor up.
 void SleepMilliseconds(uint32_t milliseconds);
 /// Whether the Escape key is down: read without blocking from standard

@@ -1,4 +1,4 @@
-// POSIX: CLOCK_MONOTONIC milliseconds, nanosleep, and Escape from a terminal.
+// POSIX: CLOCK_MONOTONIC milliseconds (fine and coarse), nanosleep, and Escape from a terminal.
 #include "platform/clock.h"
 
 #include <poll.h>
@@ -11,12 +11,26 @@
 
 namespace corv::platform {
 
-uint32_t MillisecondCounter() {
+namespace {
+
+uint32_t Milliseconds(clockid_t clock) {
   timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
+  clock_gettime(clock, &now);
   uint64_t ms =
       static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
   return static_cast<uint32_t>(ms);
+}
+
+}  // namespace
+
+uint32_t MillisecondCounter() {
+  return Milliseconds(CLOCK_MONOTONIC);
+}
+
+uint32_t CoarseMillisecondCounter() {
+  // Both clocks count from the same start; the coarse one is the kernel's
+  // last timer-interrupt time, read from the vDSO page without a hardware read.
+  return Milliseconds(CLOCK_MONOTONIC_COARSE);
 }
 
 void SleepMilliseconds(uint32_t milliseconds) {
