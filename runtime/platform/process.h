@@ -1,7 +1,9 @@
-// Running a command line through the system's command interpreter.
+// Running a command line through the system's command interpreter, or a
+// program directly.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace corv::platform {
 
@@ -17,5 +19,8 @@ struct CommandResult {
 /// captures standard output whole and leaves standard error to the caller's
 /// own; returns when the interpreter has exited.
 CommandResult RunCommandLine(const std::string &command);
+/// Runs the program at `arguments[0]` itself with those arguments, the same
+/// way: standard input from /dev/null, standard output captured whole.
+CommandResult RunProgram(const std::vector<std::string> &arguments);
 
 }  // namespace corv::platform

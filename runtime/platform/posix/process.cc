@@ -1,4 +1,4 @@
-// POSIX: command lines through posix_spawn of /bin/sh -c.
+// POSIX: programs and command lines (through /bin/sh -c) by posix_spawn.
 #include "platform/process.h"
 
 #include <fcntl.h>
@@ -12,7 +12,9 @@ extern char **environ;
 
 namespace corv::platform {
 
-CommandResult RunCommandLine(const std::string &command) {
+namespace {
+
+CommandResult Run(const char *path, const char *const *argv) {
   CommandResult result;
   int pipeEnds[2];
   if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
@@ -23,11 +25,10 @@ CommandResult RunCommandLine(const std::string &command) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-  const char *argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
   pid_t pid = 0;
   int error;
   do {
-    error = posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char **>(argv), environ);
+    error = posix_spawn(&pid, path, &actions, nullptr, const_cast<char **>(argv), environ);
   } while (error == EINTR);
   posix_spawn_file_actions_destroy(&actions);
   close(pipeEnds[1]);
@@ -51,6 +52,25 @@ CommandResult RunCommandLine(const std::string &command) {
   }
   result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
+}
+
+}  // namespace
+
+CommandResult RunCommandLine(const std::string &command) {
+  const char *argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+  return Run(argv[0], argv);
+}
+
+CommandResult RunProgram(const std::vector<std::string> &arguments) {
+  if (arguments.empty()) {
+    CommandResult none;
+    none.error = ENOENT;
+    return none;
+  }
+  std::vector<const char *> argv;
+  for (const std::string &argument : arguments) argv.push_back(argument.c_str());
+  argv.push_back(nullptr);
+  return Run(argv[0], argv.data());
 }
 
 }  // namespace corv::platform
