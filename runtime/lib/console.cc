@@ -39,15 +39,17 @@ bool OnlyAscii(std::string_view t) {
 
 void Write(bool toStdOut, CORVstring s, bool newLine) {
   String text = String::Share(s);
-  if (s && s->encoding != kEncodingASCII && !OnlyAscii(text.view()))
-    text = ConvertTo(s, SystemEncoding());
+  bool converted = s && s->encoding != kEncodingASCII && !OnlyAscii(text.view());
+  if (converted) text = ConvertTo(s, SystemEncoding());
   std::string_view bytes = text.view();
   if (ConsoleSink sink = gSink.load()) {
     sink(toStdOut, bytes.data(), bytes.size());
     if (newLine) sink(toStdOut, "\n", 1);
     return;
   }
-  platform::PrepareConsoleLocale();
+  // The C library's locale matters only for text beyond ASCII; loading it
+  // for the plain lines of a short run would cost more than the run.
+  if (converted) platform::PrepareConsoleLocale();
   auto file =
       toStdOut ? platform::ConsoleFile::kStandardOutput : platform::ConsoleFile::kStandardError;
   if (newLine) {

@@ -13,10 +13,15 @@
 namespace corv::platform {
 
 std::string ExecutablePath() {
-  char buffer[4096];
-  ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (length <= 0) return std::string();
-  return std::string(buffer, static_cast<size_t>(length));
+  // Read once: start-up asks for it several times (the image, each plugin),
+  // and the kernel builds the link's text anew on every read.
+  static const std::string path = [] {
+    char buffer[4096];
+    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0) return std::string();
+    return std::string(buffer, static_cast<size_t>(length));
+  }();
+  return path;
 }
 
 std::string ExecutableFolder() {

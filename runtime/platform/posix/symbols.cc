@@ -1,11 +1,11 @@
-// Native call-stack names on POSIX: backtrace, dladdr and the C++ ABI
-// demangler. Only functions in the dynamic symbol table have names, which is
+// Native call-stack names on POSIX: the unwinder's backtrace, dladdr and the
+// C++ ABI demangler. Only functions in the dynamic symbol table have names, which is
 // why executables that link the runtime export their symbols.
 #include "platform/symbols.h"
 
 #include <cxxabi.h>
 #include <dlfcn.h>
-#include <execinfo.h>
+#include <unwind.h>
 
 #include <cstdlib>
 #include <mutex>
@@ -44,14 +44,31 @@ std::string NameAt(void *returnAddress) {
   return found->second;
 }
 
+// The unwinder's own walk rather than the C library's backtrace, which loads
+// the shared unwinder library on first use even in a program that carries
+// the unwinder itself: a raise made at start-up would pay for that load.
+struct Frames {
+  void *addresses[kMaxCallStackFrames + 1];
+  int count = 0;
+};
+
+_Unwind_Reason_Code CollectFrame(_Unwind_Context *context, void *data) {
+  auto *frames = static_cast<Frames *>(data);
+  if (frames->count > kMaxCallStackFrames) return _URC_END_OF_STACK;
+  void *address = reinterpret_cast<void *>(_Unwind_GetIP(context));
+  if (!address) return _URC_END_OF_STACK;
+  frames->addresses[frames->count++] = address;
+  return _URC_NO_REASON;
+}
+
 }  // namespace
 
 std::vector<std::string> NativeCallStack() {
-  void *addresses[kMaxCallStackFrames + 1];
-  int count = backtrace(addresses, kMaxCallStackFrames + 1);
+  Frames frames;
+  _Unwind_Backtrace(&CollectFrame, &frames);
   std::vector<std::string> names;
   // Entry 0 is NativeCallStack itself.
-  for (int i = 1; i < count; ++i) names.push_back(NameAt(addresses[i]));
+  for (int i = 1; i < frames.count; ++i) names.push_back(NameAt(frames.addresses[i]));
   return names;
 }
 
