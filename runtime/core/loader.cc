@@ -149,8 +149,12 @@ const uint8_t *Keep(std::vector<uint8_t> &&bytes) {
 }  // namespace
 
 ImageLocation LocateRunningImage() {
+  return LocateImage(platform::ExecutablePath());
+}
+
+ImageLocation LocateImage(const std::string &executablePath) {
   ImageLocation where;
-  where.executablePath = platform::ExecutablePath();
+  where.executablePath = executablePath;
   platform::FileSection section;
   if (platform::FindSection(where.executablePath, image::kPickleSection, &section) &&
       section.size >= image::kPickleSize) {

@@ -30,6 +30,9 @@ enum class ImageReadResult { kRead, kCorrupt, kUnreadable };
 
 /// The sections of the running executable and the current folder.
 ImageLocation LocateRunningImage();
+/// The PICKLE and LOADER sections as the executable file at that path
+/// holds them.
+ImageLocation LocateImage(const std::string &executablePath);
 /// Steps 1–4 of finding and reading: LOADER section, stamped image (magic
 /// at the stamped offset or at the end of the file), or loose files.
 ImageReadResult ReadImage(const ImageLocation &where, ImageSegments *out);
