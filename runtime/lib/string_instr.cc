@@ -1,5 +1,45 @@
 // InStr and InStrB: the position of a find inside a source.
+#include <algorithm>
+
 #include "lib/string_search.h"
+
+namespace {
+
+// Long UTF-8 searches count characters a window at a time, right behind the
+// search of that window, while its bytes are still in the cache; counting
+// the whole text before a far match afterwards would read it all again.
+constexpr size_t kCountWindow = 64 * 1024;
+
+// The 1-based character position of the first match at or after byte
+// `from`, a character start with `before` characters ahead of it; 0 if none.
+int32_t FindUTF8Counting(const corv::Matcher &matcher, std::string_view text, size_t from,
+                         int64_t before, size_t findSize) {
+  auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+  size_t n = text.size(), counted = from;
+  // A match is at most three bytes per byte of the find (an ASCII letter
+  // matches the three-byte Kelvin sign): one that starts in a window lies
+  // within the window and that margin, so the search needs no more.
+  size_t margin = 4 * findSize;
+  for (size_t at = from;;) {
+    size_t limit = n - at > kCountWindow ? at + kCountWindow : n;
+    for (size_t back = 0; back < 4 && limit < n && limit - back > at; ++back)
+      if (corv::IsCharStart(bytes[limit - back])) {
+        limit -= back;  // windows end where characters begin
+        break;
+      }
+    size_t begin, end;
+    if (matcher.Next(text.substr(0, std::min(n, limit + margin)), at, &begin, &end) &&
+        begin < limit)
+      return static_cast<int32_t>(before +
+                                  corv::CountUTF8Characters(bytes + counted, begin - counted)) +
+             1;
+    if (limit >= n) return 0;
+    before += corv::CountUTF8Characters(bytes + counted, limit - counted);
+    counted = at = limit;
+  }
+}
+
+}  // namespace
 
 extern "C" int32_t StringInStr(int32_t start, CORVstring source, CORVstring find) {
   if (!source) return 0;
@@ -13,8 +53,12 @@ extern "C" int32_t StringInStr(int32_t start, CORVstring source, CORVstring find
   corv::CharUnits units = corv::CharUnits::Of(r.encoding);
   auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
   size_t from = units.Advance(bytes, text.size(), 0, offset);
+  corv::Matcher matcher(r.encoding, pattern, true);
+  // Before a character start short of the end lie exactly `offset` characters.
+  if (units.kind == corv::CharUnits::kUTF8 && from < text.size())
+    return FindUTF8Counting(matcher, text, from, offset, pattern.size());
   size_t begin, end;
-  if (!corv::Matcher(r.encoding, pattern, true).Next(text, from, &begin, &end)) return 0;
+  if (!matcher.Next(text, from, &begin, &end)) return 0;
   return units.Count(bytes, begin) + 1;
 }
 

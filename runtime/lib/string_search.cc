@@ -10,9 +10,9 @@
 namespace corv {
 namespace {
 
-// A find whose every character is ASCII and matches only ASCII characters
-// (unlike "k", which the Kelvin sign also matches).
-bool MatchesOnlyAscii(std::string_view find) {
+// An ASCII character that matches only ASCII characters (unlike "k", which
+// the Kelvin sign also matches).
+bool IsPureAscii(uint32_t c) {
   static const auto pure = [] {
     std::vector<bool> pure(128, true);
     size_t count;
@@ -24,8 +24,13 @@ bool MatchesOnlyAscii(std::string_view find) {
     for (int c = 0; c < 128; ++c) pure[c] = pure[UpperCase(c)];
     return pure;
   }();
+  return c < 128 && pure[c];
+}
+
+// A find whose every character is ASCII and matches only ASCII characters.
+bool MatchesOnlyAscii(std::string_view find) {
   for (unsigned char c : find)
-    if (c >= 128 || !pure[c]) return false;
+    if (!IsPureAscii(c)) return false;
   return true;
 }
 
@@ -55,6 +60,10 @@ int ByteRank(unsigned char b) {
     return r;
   }();
   return ranks[b];
+}
+
+unsigned char LowerForm(uint32_t c) {
+  return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c | 0x20 : c);
 }
 
 size_t RarestIndex(const unsigned char *p, size_t m, const unsigned char *fold) {
@@ -211,6 +220,21 @@ Matcher::Matcher(uint32_t encoding, std::string_view find, bool caseless)
       char buf[4];
       if (EncodeUTF8(first, buf)) firstLead_[static_cast<unsigned char>(buf[0])] = true;
     }
+    // The anchor: the rarest character of the find that only ASCII bytes
+    // match, looked for with memchr in each of its (at most two) forms.
+    for (size_t i = 0; i < folded_.size(); ++i)
+      if (IsPureAscii(folded_[i]) &&
+          (rareCount_ == 0 ||
+           ByteRank(LowerForm(folded_[i])) < ByteRank(LowerForm(folded_[rareIndex_])))) {
+        rareIndex_ = i;
+        rareCount_ = 1;
+      }
+    if (rareCount_ > 0) {
+      unsigned char anchor = static_cast<unsigned char>(folded_[rareIndex_]);
+      rareBytes_[0] = anchor;
+      rareBytes_[1] = LowerForm(anchor);
+      rareCount_ = rareBytes_[1] != anchor ? 2 : 1;
+    }
     return;
   }
   mode_ = kFoldedBytes;
@@ -254,6 +278,7 @@ bool Matcher::Next(std::string_view text, size_t from, size_t *start, size_t *en
       if (!NextFoldedBytes(text, from, &at)) return false;
       break;
     case kUTF8:
+      if (rareCount_ > 0) return NextUTF8Anchored(text, from, start, end);
       return NextUTF8(text, from, start, end);
     case kUTF16:
       if (!NextUTF16(text, from, &at)) return false;
@@ -371,6 +396,50 @@ bool Matcher::NextUTF8(std::string_view text, size_t from, size_t *start, size_t
     }
   }
   return false;
+}
+
+// Each place of the anchor byte is checked character by character: the
+// characters after it forwards, those before it backwards, so a match that
+// begins with multi-byte forms (the Kelvin sign for "k") is still found. In
+// valid UTF-8, anchors in text order give matches in text order.
+bool Matcher::NextUTF8Anchored(std::string_view text, size_t from, size_t *start,
+                               size_t *end) const {
+  auto *h = reinterpret_cast<const unsigned char *>(text.data());
+  const unsigned char *stop = h + text.size(), *floor = h + from;
+  size_t n = text.size();
+  // Windowed look-ahead as in NextFoldedBytes: a window's last place is
+  // handed back and checked like any other.
+  auto next = [&](int which, size_t at) -> size_t {
+    if (which >= rareCount_ || at >= n) return kNotFound;
+    size_t span = std::min(n - at, kLookAheadWindow);
+    auto *hit = static_cast<const unsigned char *>(std::memchr(h + at, rareBytes_[which], span));
+    if (hit) return static_cast<size_t>(hit - h);
+    return at + span < n ? at + span - 1 : kNotFound;
+  };
+  size_t a = next(0, from), b = next(1, from);
+  while (true) {
+    size_t at = a < b ? a : b;
+    if (at == kNotFound) return false;
+    if (a == at) a = next(0, at + 1);
+    if (b == at) b = next(1, at + 1);
+    if (h[at] != rareBytes_[0] && h[at] != rareBytes_[rareCount_ - 1]) continue;
+    const unsigned char *q = h + at;
+    size_t i = rareIndex_;
+    while (i < folded_.size() && q < stop && UpperCase(DecodeUTF8(&q, stop)) == folded_[i]) ++i;
+    if (i < folded_.size()) continue;
+    const unsigned char *s = h + at;
+    for (i = rareIndex_; i > 0 && s > floor; --i) {
+      const unsigned char *c = s - 1;
+      while (c > floor && !IsCharStart(*c)) --c;
+      const unsigned char *t = c;
+      if (UpperCase(DecodeUTF8(&t, stop)) != folded_[i - 1] || t != s) break;
+      s = c;
+    }
+    if (i > 0) continue;
+    *start = static_cast<size_t>(s - h);
+    *end = static_cast<size_t>(q - h);
+    return true;
+  }
 }
 
 bool Matcher::NextUTF16(std::string_view text, size_t from, size_t *start) const {

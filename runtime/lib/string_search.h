@@ -39,6 +39,7 @@ class Matcher {
   enum Mode { kExact, kExactUnits, kFoldedBytes, kUTF8, kUTF16, kDoubleByte };
   bool NextFoldedBytes(std::string_view text, size_t from, size_t *start) const;
   bool NextUTF8(std::string_view text, size_t from, size_t *start, size_t *end) const;
+  bool NextUTF8Anchored(std::string_view text, size_t from, size_t *start, size_t *end) const;
   bool NextUTF16(std::string_view text, size_t from, size_t *start) const;
   bool NextDoubleByte(std::string_view text, size_t from, size_t *start, size_t *end) const;
 
@@ -49,8 +50,12 @@ class Matcher {
   size_t skip_[256];                     // kFoldedBytes
   std::vector<uint32_t> folded_;         // kUTF8, kUTF16: the find, upper-cased
   bool firstLead_[256] = {};             // kUTF8: lead bytes that may begin a match
-  size_t rareIndex_ = 0;                 // kFoldedBytes: the rarest byte's place in the find
-  unsigned char rareBytes_[2] = {};      // kFoldedBytes: the bytes that fold to it
+  // kFoldedBytes: the rarest byte's place in the find and the (at most two)
+  // bytes that fold to it. kUTF8: the rarest character that only ASCII
+  // matches, as its place in folded_ and its two letter cases (no anchor
+  // when rareCount_ is 0).
+  size_t rareIndex_ = 0;
+  unsigned char rareBytes_[2] = {};
   int rareCount_ = 0;
 };
 

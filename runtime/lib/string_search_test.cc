@@ -1,8 +1,11 @@
 // InStr, InStrB, Replace, ReplaceAll and ReplaceLineEndings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "corv.h"
 #include "lib/string_search.h"
@@ -86,6 +89,34 @@ TEST_F(SearchTest, InStrPositionsAcrossCountingBlocks) {
   }
 }
 
+// Long texts are searched and counted in windows of some tens of
+// kilobytes; matches of each kind of search sit just before, across and
+// just after the first window boundaries, behind characters of 1 to 3 bytes.
+TEST_F(SearchTest, InStrPositionsAroundSearchWindows) {
+  struct Case {
+    const char *needle, *find;
+  } cases[] = {
+      {"Qj!", "qJ!"},  // upper-cased bytes
+      {"\xE2\x84\xAA\xE2\x84\xAA"
+       "Ay!",
+       "kKaY!"},       // character-wise, Kelvin signs first
+      {"#!#", "#!#"},  // exact bytes
+  };
+  for (size_t boundary : {size_t{65536}, size_t{131072}})
+    for (size_t bytes = boundary - 10; bytes <= boundary + 10; ++bytes) {
+      std::string prefix;
+      int32_t chars = 0;
+      for (; prefix.size() + 6 <= bytes; chars += 3) prefix += "a\xE2\x82\xAC\xC3\xA9";
+      for (; prefix.size() < bytes; ++chars) prefix += 'a';
+      for (const Case &c : cases) {
+        String source(prefix + c.needle + std::string(3000, 'b'));
+        ASSERT_EQ(corv::InStr(1, source, c.find), chars + 1) << c.find << " after " << bytes;
+        ASSERT_EQ(corv::InStr(chars, source, c.find), chars + 1);
+        ASSERT_EQ(corv::InStr(chars + 2, source, c.find), 0);
+      }
+    }
+}
+
 TEST_F(SearchTest, InStrBIsExactAndCountsBytes) {
   EXPECT_EQ(corv::InStrB(1, "Hello", "LL"), 0);
   EXPECT_EQ(corv::InStrB(1, "Hello", "ll"), 3);
@@ -150,6 +181,62 @@ TEST_F(SearchTest, CaselessMatcherAgreesWithAPlainModel) {
       EXPECT_EQ(end, expected + find.size());
     }
   }
+}
+
+// Finds with letters that multi-byte characters also match (the Kelvin
+// sign for "k", the long s for "s") against a brute-force search over
+// decoded, upper-cased characters.
+TEST_F(SearchTest, CharacterWiseMatcherAgreesWithAPlainModel) {
+  const char *alphabet[] = {"a",        "A", "k",        "K", "\xE2\x84\xAA",
+                            "s",        "S", "\xC5\xBF", "y", "\xC3\xA9",
+                            "\xC3\x89", " ", "q"};
+  const char *findAlphabet[] = {"a", "K", "s", "y", "\xC3\xA9", " "};
+  std::mt19937 rng(5);
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    std::vector<size_t> starts;  // the byte offset of each character
+    std::vector<uint32_t> upper;
+    for (int i = 0; i < 60; ++i) {
+      starts.push_back(text.size());
+      const char *c = alphabet[rng() % (round % 2 ? 13 : 8)];
+      auto *p = reinterpret_cast<const unsigned char *>(c);
+      upper.push_back(corv::UpperCase(corv::DecodeUTF8(&p, p + std::strlen(c))));
+      text += c;
+    }
+    starts.push_back(text.size());
+    std::string find;
+    std::vector<uint32_t> pattern;
+    for (size_t m = 1 + rng() % 4; pattern.size() < m;) {
+      const char *c = findAlphabet[rng() % 6];
+      auto *p = reinterpret_cast<const unsigned char *>(c);
+      pattern.push_back(corv::UpperCase(corv::DecodeUTF8(&p, p + std::strlen(c))));
+      find += c;
+    }
+    size_t fromChar = rng() % 40, expected = corv::kNotFound, expectedEnd = 0;
+    for (size_t i = fromChar; i + pattern.size() <= upper.size(); ++i)
+      if (std::equal(pattern.begin(), pattern.end(), upper.begin() + i)) {
+        expected = starts[i];
+        expectedEnd = starts[i + pattern.size()];
+        break;
+      }
+    size_t begin = 0, end = 0;
+    bool found =
+        corv::Matcher(kEncodingUTF8, find, true).Next(text, starts[fromChar], &begin, &end);
+    ASSERT_EQ(found, expected != corv::kNotFound) << find << " in " << text;
+    if (found) {
+      EXPECT_EQ(begin, expected) << find << " in " << text;
+      EXPECT_EQ(end, expectedEnd) << find << " in " << text;
+    }
+  }
+  // The characters before the anchor may not reach back before the start.
+  String kelvin(
+      "x\xE2\x84\xAA"
+      "ay "
+      "\xE2\x84\xAA"
+      "AY");
+  EXPECT_EQ(corv::InStr(1, kelvin, "KAY"), 2);
+  EXPECT_EQ(corv::InStr(3, kelvin, "KAY"), 6);
+  EXPECT_EQ(corv::InStr(7, kelvin, "KAY"), 0);
 }
 
 TEST_F(SearchTest, ReplaceFirstOccurrence) {
