@@ -27,6 +27,30 @@ inline size_t CountUTF8Characters(const unsigned char *bytes, size_t length) {
   return n;
 }
 
+/// CountUTF8Characters that also notes whether any byte b of the text has
+/// (b | fold) == folded, in the same pass: a search can skip the text
+/// while counting when none has.
+inline size_t CountUTF8CharactersNoting(const unsigned char *bytes, size_t length,
+                                        unsigned char folded, unsigned char fold, bool *seen) {
+  constexpr size_t kBlock = 240;
+  size_t n = 0, i = 0;
+  unsigned char any = 0;
+  for (; i + kBlock <= length; i += kBlock) {
+    uint8_t starts = 0;
+    for (size_t j = 0; j < kBlock; ++j) {
+      starts += IsCharStart(bytes[i + j]);
+      any |= (bytes[i + j] | fold) == folded;
+    }
+    n += starts;
+  }
+  for (; i < length; ++i) {
+    n += IsCharStart(bytes[i]);
+    any |= (bytes[i] | fold) == folded;
+  }
+  *seen = any != 0;
+  return n;
+}
+
 /// How one encoding divides its bytes into characters.
 struct CharUnits {
   enum Kind { kByte, kUTF8, kUTF16, kDoubleByte } kind;

@@ -5,9 +5,11 @@
 
 namespace {
 
-// Long UTF-8 searches count characters a window at a time, right behind the
-// search of that window, while its bytes are still in the cache; counting
-// the whole text before a far match afterwards would read it all again.
+// Long UTF-8 searches go a window at a time. Each window is counted in one
+// pass that also looks for the search's anchor byte; a window without it
+// holds no match except perhaps near its end, so most of a long text is
+// read once. Otherwise the search runs over the window while its bytes are
+// still in the cache.
 constexpr size_t kCountWindow = 64 * 1024;
 
 // The 1-based character position of the first match at or after byte
@@ -15,27 +17,44 @@ constexpr size_t kCountWindow = 64 * 1024;
 int32_t FindUTF8Counting(const corv::Matcher &matcher, std::string_view text, size_t from,
                          int64_t before, size_t findSize) {
   auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
-  size_t n = text.size(), counted = from;
+  size_t n = text.size();
   // A match is at most three bytes per byte of the find (an ASCII letter
   // matches the three-byte Kelvin sign): one that starts in a window lies
   // within the window and that margin, so the search needs no more.
   size_t margin = 4 * findSize;
+  unsigned char folded = 0, fold = 0;
+  size_t reach = 0;
+  bool anchored = matcher.Anchor(&folded, &fold, &reach);
+  // The character start at or before `at`, but not before `floor`.
+  auto startBack = [&](size_t at, size_t floor) {
+    while (at > floor && !corv::IsCharStart(bytes[at])) --at;
+    return at;
+  };
   for (size_t at = from;;) {
     size_t limit = n - at > kCountWindow ? at + kCountWindow : n;
-    for (size_t back = 0; back < 4 && limit < n && limit - back > at; ++back)
-      if (corv::IsCharStart(bytes[limit - back])) {
-        limit -= back;  // windows end where characters begin
-        break;
-      }
+    if (limit < n) {
+      size_t back = startBack(limit, limit - 3);
+      if (back > at && corv::IsCharStart(bytes[back]))
+        limit = back;  // windows end where characters begin
+    }
+    size_t searchFrom = at, chars = 0;
+    bool counted = false;
+    if (anchored) {
+      bool seen;
+      chars = corv::CountUTF8CharactersNoting(bytes + at, limit - at, folded, fold, &seen);
+      counted = true;
+      // Without the anchor in the window, a match can only start so close
+      // to its end that its anchor lies beyond it.
+      if (!seen) searchFrom = startBack(limit - std::min(reach, limit - at), at);
+    }
     size_t begin, end;
-    if (matcher.Next(text.substr(0, std::min(n, limit + margin)), at, &begin, &end) &&
+    if (searchFrom < limit &&
+        matcher.Next(text.substr(0, std::min(n, limit + margin)), searchFrom, &begin, &end) &&
         begin < limit)
-      return static_cast<int32_t>(before +
-                                  corv::CountUTF8Characters(bytes + counted, begin - counted)) +
-             1;
+      return static_cast<int32_t>(before + corv::CountUTF8Characters(bytes + at, begin - at)) + 1;
     if (limit >= n) return 0;
-    before += corv::CountUTF8Characters(bytes + counted, limit - counted);
-    counted = at = limit;
+    before += counted ? chars : corv::CountUTF8Characters(bytes + at, limit - at);
+    at = limit;
   }
 }
 

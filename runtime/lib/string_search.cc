@@ -292,6 +292,32 @@ bool Matcher::Next(std::string_view text, size_t from, size_t *start, size_t *en
   return true;
 }
 
+bool Matcher::Anchor(unsigned char *folded, unsigned char *fold, size_t *reach) const {
+  switch (mode_) {
+    case kExact:
+      if (find_.empty()) return false;
+      *reach =
+          RarestIndex(reinterpret_cast<const unsigned char *>(find_.data()), find_.size(), nullptr);
+      *folded = static_cast<unsigned char>(find_[*reach]);
+      *fold = 0;
+      return true;
+    case kFoldedBytes:
+      *reach = rareIndex_;
+      break;
+    case kUTF8:
+      *reach = 4 * rareIndex_;  // the characters before the anchor, four bytes at most each
+      break;
+    default:
+      return false;
+  }
+  if (rareCount_ == 0) return false;
+  unsigned char a = rareBytes_[0], b = rareBytes_[rareCount_ - 1];
+  *fold = a ^ b;  // the two forms of a letter differ in this bit alone
+  if (*fold != 0 && *fold != 0x20) return false;
+  *folded = a | *fold;
+  return true;
+}
+
 bool Matcher::NextFoldedBytes(std::string_view text, size_t from, size_t *start) const {
   size_t m = find_.size(), n = text.size();
   auto *h = reinterpret_cast<const unsigned char *>(text.data());

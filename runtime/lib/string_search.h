@@ -34,6 +34,10 @@ class Matcher {
   /// The first match that begins at or after byte `from` (a character
   /// start): its byte range. False when there is none.
   bool Next(std::string_view text, size_t from, size_t *start, size_t *end) const;
+  /// For scans that skip text without a match: every match holds, at most
+  /// `reach` bytes after its start, a byte b with (b | fold) == folded.
+  /// False when the search has no such byte.
+  bool Anchor(unsigned char *folded, unsigned char *fold, size_t *reach) const;
 
  private:
   enum Mode { kExact, kExactUnits, kFoldedBytes, kUTF8, kUTF16, kDoubleByte };

@@ -102,19 +102,24 @@ TEST_F(SearchTest, InStrPositionsAroundSearchWindows) {
        "kKaY!"},       // character-wise, Kelvin signs first
       {"#!#", "#!#"},  // exact bytes
   };
-  for (size_t boundary : {size_t{65536}, size_t{131072}})
-    for (size_t bytes = boundary - 10; bytes <= boundary + 10; ++bytes) {
-      std::string prefix;
-      int32_t chars = 0;
-      for (; prefix.size() + 6 <= bytes; chars += 3) prefix += "a\xE2\x82\xAC\xC3\xA9";
-      for (; prefix.size() < bytes; ++chars) prefix += 'a';
-      for (const Case &c : cases) {
-        String source(prefix + c.needle + std::string(3000, 'b'));
-        ASSERT_EQ(corv::InStr(1, source, c.find), chars + 1) << c.find << " after " << bytes;
-        ASSERT_EQ(corv::InStr(chars, source, c.find), chars + 1);
-        ASSERT_EQ(corv::InStr(chars + 2, source, c.find), 0);
+  // Fillers without and with the bytes the searches look for first.
+  const std::string fillers[] = {"a\xE2\x82\xAC\xC3\xA9", "a\xE2\x82\xAC\xC3\xA9#!Y?"};
+  for (const std::string &filler : fillers)
+    for (size_t boundary : {size_t{65536}, size_t{131072}})
+      for (size_t bytes = boundary - 10; bytes <= boundary + 10; ++bytes) {
+        std::string prefix;
+        int32_t chars = 0;
+        for (; prefix.size() + filler.size() <= bytes;
+             chars += static_cast<int32_t>(filler.size()) - 3)
+          prefix += filler;
+        for (; prefix.size() < bytes; ++chars) prefix += 'a';
+        for (const Case &c : cases) {
+          String source(prefix + c.needle + std::string(3000, 'b'));
+          ASSERT_EQ(corv::InStr(1, source, c.find), chars + 1) << c.find << " after " << bytes;
+          ASSERT_EQ(corv::InStr(chars, source, c.find), chars + 1);
+          ASSERT_EQ(corv::InStr(chars + 2, source, c.find), 0);
+        }
       }
-    }
 }
 
 TEST_F(SearchTest, InStrBIsExactAndCountsBytes) {
