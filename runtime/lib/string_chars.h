@@ -11,16 +11,18 @@
 
 namespace corv {
 
+/// Bytes counted in one block: a multiple of common vector widths, below 256.
+constexpr size_t kCountBlock = 240;
+
 /// The number of UTF-8 characters in the bytes: every byte that is not a
 /// continuation byte (10xxxxxx). Blocks of a fixed size let the compiler
 /// count sixteen or more bytes at a time in byte-wide lanes, which cannot
 /// overflow within a block; this runs at the speed of memory on long texts.
 inline size_t CountUTF8Characters(const unsigned char *bytes, size_t length) {
-  constexpr size_t kBlock = 240;  // a multiple of common vector widths, below 256
   size_t n = 0, i = 0;
-  for (; i + kBlock <= length; i += kBlock) {
+  for (; i + kCountBlock <= length; i += kCountBlock) {
     uint8_t starts = 0;
-    for (size_t j = 0; j < kBlock; ++j) starts += IsCharStart(bytes[i + j]);
+    for (size_t j = 0; j < kCountBlock; ++j) starts += IsCharStart(bytes[i + j]);
     n += starts;
   }
   for (; i < length; ++i) n += IsCharStart(bytes[i]);
@@ -32,12 +34,11 @@ inline size_t CountUTF8Characters(const unsigned char *bytes, size_t length) {
 /// while counting when none has.
 inline size_t CountUTF8CharactersNoting(const unsigned char *bytes, size_t length,
                                         unsigned char folded, unsigned char fold, bool *seen) {
-  constexpr size_t kBlock = 240;
   size_t n = 0, i = 0;
   unsigned char any = 0;
-  for (; i + kBlock <= length; i += kBlock) {
+  for (; i + kCountBlock <= length; i += kCountBlock) {
     uint8_t starts = 0;
-    for (size_t j = 0; j < kBlock; ++j) {
+    for (size_t j = 0; j < kCountBlock; ++j) {
       starts += IsCharStart(bytes[i + j]);
       any |= (bytes[i + j] | fold) == folded;
     }
@@ -106,6 +107,14 @@ struct CharUnits {
       return to < length ? static_cast<size_t>(to) : length;
     }
     size_t at = from;
+    // Each step goes to the next character start after `at`; whole blocks
+    // holding fewer starts than are left are passed by counting them.
+    if (kind == kUTF8)
+      for (int64_t c;
+           length - at > kCountBlock &&
+           (c = static_cast<int64_t>(CountUTF8Characters(bytes + at + 1, kCountBlock))) < n;
+           at += kCountBlock)
+        n -= c;
     while (n-- > 0 && at < length) at += SizeAt(bytes, length, at);
     return at;
   }

@@ -2,6 +2,9 @@
 // of character unit.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "corv.h"
 #include "lib/string_test_util.h"
 #include "runtime_test.h"
@@ -75,6 +78,35 @@ TEST_F(ExtractTest, MidByBytes) {
   EXPECT_TRUE(corv::MidB(s, -3, 2).empty());
   EXPECT_EQ(BytesOf(corv::MidB(s, INT32_MIN, INT32_MAX)), "") << "no overflow";
   EXPECT_EQ(BytesOf(corv::MidB(s, 2, INT32_MAX)), "bcdef");
+}
+
+// Stepping by characters passes whole blocks of bytes at once; every start
+// and length across the first blocks, in a text of 1- to 4-byte characters
+// (and one that begins with stray continuation bytes, the first character).
+TEST_F(ExtractTest, CharacterPositionsAcrossCountingBlocks) {
+  const char *cycle[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9D\x84\x9E", "\xE2\x84\xAA", "z"};
+  for (std::string lead : {"", "\x80\x80"}) {
+    std::vector<std::string> chars;
+    if (!lead.empty()) chars.push_back(lead);
+    std::string text = lead;
+    for (size_t i = 0; text.size() < 1200; ++i) {
+      chars.push_back(cycle[i % 6]);
+      text += chars.back();
+    }
+    String s(text);
+    std::string rest = text;  // the text from character `start` on
+    for (int32_t start = 1; start <= static_cast<int32_t>(chars.size()); ++start) {
+      ASSERT_EQ(BytesOf(corv::Mid(s, start)), rest) << "start " << start;
+      ASSERT_EQ(BytesOf(corv::Mid(s, start, 2)),
+                rest.substr(
+                    0, chars[start - 1].size() +
+                           (static_cast<size_t>(start) < chars.size() ? chars[start].size() : 0)));
+      ASSERT_EQ(BytesOf(corv::Left(s, start)),
+                text.substr(0, text.size() - rest.size() + chars[start - 1].size()));
+      rest.erase(0, chars[start - 1].size());
+    }
+    EXPECT_TRUE(corv::Mid(s, static_cast<int32_t>(chars.size()) + 1).empty());
+  }
 }
 
 TEST_F(ExtractTest, LengthsAndUnits) {
