@@ -1,11 +1,15 @@
 // Lookup and growth of the runtime link table.
 //
 // Lookup by name finds what a scan of the fixed entries and then the dynamic
-// ones would find first, ASCII case ignored. A name index of 256 buckets over
-// both parts, built on first use, answers it, and lets registerLinkEntry
-// notice a name registered twice.
+// ones would find first, ASCII case ignored. A name index answers it and
+// lets registerLinkEntry notice a name registered twice: an open-addressing
+// table of entry positions (position + 1; 0 is a free slot), built on first
+// use, at most half full. Positions are inserted in table order and a name
+// already present is not inserted again, so the slot a name reaches holds
+// its first entry.
 #include "core/link_table.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -22,16 +26,9 @@ struct DynamicTable {
   size_t capacity = 0;
 };
 
-struct IndexNode {
-  const char *name;
-  size_t position;  // fixed entries first, then dynamic
-  IndexNode *next;
-};
-
-constexpr size_t kIndexBuckets = 256;
-
 DynamicTable gDynamic;
-IndexNode *gIndex[kIndexBuckets];
+std::vector<uint32_t> gSlots;  // size a power of two
+size_t gIndexed = 0;           // entries in the index
 bool gIndexBuilt = false;
 std::mutex gMutex;
 
@@ -46,10 +43,10 @@ bool SameName(const char *a, const char *b) {
   }
 }
 
-size_t NameBucket(const char *name) {
-  uint32_t hash = 0;
-  for (; *name; ++name) hash = hash * 31 + FoldAscii(static_cast<unsigned char>(*name));
-  return hash % kIndexBuckets;
+uint32_t NameHash(const char *name) {
+  uint32_t hash = 2166136261u;  // FNV-1a over the folded bytes
+  for (; *name; ++name) hash = (hash ^ FoldAscii(static_cast<unsigned char>(*name))) * 16777619u;
+  return hash;
 }
 
 const CORVlinkEntry &EntryAt(size_t position) {
@@ -58,9 +55,37 @@ const CORVlinkEntry &EntryAt(size_t position) {
   return position < fixedCount ? fixed[position] : gDynamic.entries[position - fixedCount];
 }
 
+// The slot that holds that name, or the free slot where it would go.
+size_t SlotOf(const char *name) {
+  size_t mask = gSlots.size() - 1;
+  for (size_t slot = NameHash(name) & mask;; slot = (slot + 1) & mask) {
+    uint32_t held = gSlots[slot];
+    if (held == 0 || SameName(EntryAt(held - 1).name, name)) return slot;
+  }
+}
+
+void IndexAdd(const char *name, size_t position);
+
+void Rehash(size_t slots) {
+  std::vector<uint32_t> old;
+  old.swap(gSlots);
+  gSlots.assign(slots, 0);
+  gIndexed = 0;
+  std::vector<uint32_t> positions;
+  for (uint32_t held : old)
+    if (held) positions.push_back(held - 1);
+  // Back in table order, so that the first of equal names is kept.
+  std::sort(positions.begin(), positions.end());
+  for (uint32_t position : positions) IndexAdd(EntryAt(position).name, position);
+}
+
 void IndexAdd(const char *name, size_t position) {
-  size_t bucket = NameBucket(name);
-  gIndex[bucket] = new IndexNode{name, position, gIndex[bucket]};
+  if (gSlots.empty() || 2 * (gIndexed + 1) > gSlots.size())
+    Rehash(gSlots.empty() ? 4096 : 2 * gSlots.size());
+  size_t slot = SlotOf(name);
+  if (gSlots[slot] != 0) return;  // an earlier entry has that name
+  gSlots[slot] = static_cast<uint32_t>(position + 1);
+  ++gIndexed;
 }
 
 void BuildIndex() {
@@ -74,12 +99,11 @@ void BuildIndex() {
     if (gDynamic.entries[i].name) IndexAdd(gDynamic.entries[i].name, fixedCount + i);
 }
 
-// The first entry of that name in the index, in table order.
+// The first entry of that name in table order.
 const CORVlinkEntry *IndexFind(const char *name) {
-  const IndexNode *best = nullptr;
-  for (const IndexNode *node = gIndex[NameBucket(name)]; node; node = node->next)
-    if (SameName(node->name, name) && (!best || node->position < best->position)) best = node;
-  return best ? &EntryAt(best->position) : nullptr;
+  if (gSlots.empty()) return nullptr;
+  uint32_t held = gSlots[SlotOf(name)];
+  return held ? &EntryAt(held - 1) : nullptr;
 }
 
 void AppendDynamic(const char *name, void *function) {

@@ -1,6 +1,7 @@
 // The link table: lookup order, case, and dynamic registration.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 
 #include "core/failure.h"
@@ -60,6 +61,32 @@ TEST(LinkTable, DynamicTableGrowsPastItsFirstBlock) {
     registerLinkEntry(("TestOnly.Grow" + std::to_string(i)).c_str(), &anchors[i]);
   for (int i = 0; i < 40; ++i)
     EXPECT_EQ(CORVLookupLinkEntry(("testonly.grow" + std::to_string(i)).c_str()), &anchors[i]);
+}
+
+TEST(LinkTable, EveryEntryStaysFoundWhenTheIndexGrows) {
+  // Enough names to take the index past its first size several times over.
+  static int anchors[3000];
+  for (int i = 0; i < 3000; ++i)
+    registerLinkEntry(("TestOnly.Many" + std::to_string(i)).c_str(), &anchors[i]);
+  for (int i = 0; i < 3000; ++i)
+    ASSERT_EQ(CORVLookupLinkEntry(("TESTONLY.MANY" + std::to_string(i)).c_str()), &anchors[i]);
+  // Every fixed entry is still the one its own name finds (the first of
+  // that name, case ignored, should a name be listed twice).
+  auto same = [](const char *a, const char *b) {
+    for (; *a && *b; ++a, ++b)
+      if (std::tolower(static_cast<unsigned char>(*a)) !=
+          std::tolower(static_cast<unsigned char>(*b)))
+        return false;
+    return *a == *b;
+  };
+  size_t fixedCount;
+  const CORVlinkEntry *fixed = corv::FixedLinkEntries(&fixedCount);
+  for (size_t i = 0; i < fixedCount; ++i) {
+    const CORVlinkEntry *first = fixed;
+    while (!same(first->name, fixed[i].name)) ++first;
+    EXPECT_EQ(CORVLookupLinkEntry(fixed[i].name), first->code) << fixed[i].name;
+  }
+  EXPECT_EQ(CORVLookupLinkEntry("TestOnly.Many3000"), nullptr);
 }
 
 TEST(FailureReporter, FormatsTheDefaultText) {
