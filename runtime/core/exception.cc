@@ -1,11 +1,14 @@
 // RuntimeException and its subclasses, and raising them from native code.
 //
-// Native frames are compiled C++: a raise records the stack, calls the raise
-// hook and throws a LanguageException; the exception wrapper at the bottom of
+// Native frames are compiled C++: a raise records the stack (its frames are
+// named when Stack is first read), calls the raise hook and throws a
+// LanguageException; the exception wrapper at the bottom of
 // every native entry (Run, event-loop steps, thread entries) catches what
 // nothing else did.
 #include <algorithm>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/exception_internal.h"
@@ -25,28 +28,62 @@ struct OwnedString {
   ~OwnedString() { RuntimeUnlockString(s); }
 };
 
-// Empties the exception's Stack and fills it with the raiser's call stack.
+// The return addresses a raise captured, per exception, until its Stack is
+// first read: naming frames costs far more than capturing them, and most
+// exceptions (the EndException of every quit among them) are never asked.
+std::mutex gPendingMutex;
+std::unordered_map<CORVobject, std::vector<void *>> gPendingStacks;
+
+// The frames above the raise in progress: those up to and including
+// RuntimeRaiseException are dropped, and so are frames without a name.
+std::vector<std::string> NamesAboveTheRaise(const std::vector<void *> &addresses) {
+  std::vector<std::string> names;
+  for (void *address : addresses) names.push_back(corv::platform::FunctionNameAt(address));
+  auto raise = std::find(names.begin(), names.end(), "RuntimeRaiseException");
+  if (raise != names.end()) names.erase(names.begin(), raise + 1);
+  std::erase(names, std::string());
+  return names;
+}
+
+// Empties the exception's Stack and keeps the raiser's call stack for it.
 void RecordStack(CORVexception *exception) {
   if (!exception->stack) {
     CORV_REPORT("userData", nullptr);
     return;
   }
   CORVArrayRedim(exception->stack, -1);
-  for (const std::string &name : corv::RaiserCallStack()) {
+  std::vector<void *> addresses = corv::platform::NativeCallStackAddresses();
+  std::lock_guard<std::mutex> hold(gPendingMutex);
+  gPendingStacks[&exception->header] = std::move(addresses);
+}
+
+// Names the frames a raise kept for the exception into its Stack.
+void FillStack(CORVobject exception) {
+  std::vector<void *> addresses;
+  {
+    std::lock_guard<std::mutex> hold(gPendingMutex);
+    auto pending = gPendingStacks.find(exception);
+    if (pending == gPendingStacks.end()) return;
+    addresses = std::move(pending->second);
+    gPendingStacks.erase(pending);
+  }
+  CORVobject stack = reinterpret_cast<CORVexception *>(exception)->stack;
+  for (const std::string &name : NamesAboveTheRaise(addresses)) {
     OwnedString text{
         RuntimeCreateString(name.data(), static_cast<int32_t>(name.size()), kEncodingUTF8)};
-    CORVArrayAppendString(exception->stack, text.s);
+    CORVArrayAppendString(stack, text.s);
   }
+}
+
+void ForgetStack(CORVobject exception) {
+  std::lock_guard<std::mutex> hold(gPendingMutex);
+  gPendingStacks.erase(exception);
 }
 
 }  // namespace
 
 std::vector<std::string> corv::RaiserCallStack() {
-  std::vector<std::string> names = platform::NativeCallStack();
-  auto raise = std::find(names.begin(), names.end(), "RuntimeRaiseException");
-  if (raise != names.end()) names.erase(names.begin(), raise + 1);
-  std::erase(names, std::string());
-  return names;
+  return NamesAboveTheRaise(platform::NativeCallStackAddresses());
 }
 
 extern "C" void RuntimeExceptionInitializer(CORVobject exception) {
@@ -55,6 +92,7 @@ extern "C" void RuntimeExceptionInitializer(CORVobject exception) {
 }
 
 extern "C" void RuntimeExceptionFinalizer(CORVobject exception) {
+  ForgetStack(exception);
   auto *record = reinterpret_cast<CORVexception *>(exception);
   RuntimeUnlockString(record->message);
   RuntimeUnlockObject(record->stack);
@@ -64,6 +102,7 @@ extern "C" void RuntimeExceptionFinalizer(CORVobject exception) {
 
 extern "C" CORVobject RuntimeExceptionStack(CORVobject exception) {
   if (!exception) return nullptr;
+  FillStack(exception);
   CORVobject stack = reinterpret_cast<CORVexception *>(exception)->stack;
   RuntimeLockObject(stack);
   return stack;

@@ -275,6 +275,30 @@ TEST_F(HookTest, StackNamesTheRaiserAndIsRefilledOnlyByRaise) {
   EXPECT_EQ(corv_exception_test::gNamesSeenByHook, first);
 }
 
+// The frames of a raise are named when Stack is first read: what is read is
+// the last raise of that very exception, never an earlier one or another's.
+TEST_F(HookTest, StackReadLateNamesTheLastRaiseOfThatException) {
+  void (*volatile raiseFrom)(CORVobject) = corv_exception_test::RaiseFromNamedFunction;
+  Ref<> e = corv::New(&kEndExceptionDecl);
+  EXPECT_RAISES(raiseFrom(e.object()), kEndExceptionDecl);
+  EXPECT_RAISES(RuntimeRaiseException(e.object()), kEndExceptionDecl);
+  std::vector<std::string> names = StackNames(e.object());
+  ASSERT_FALSE(names.empty());
+  EXPECT_NE(names[0], "corv_exception_test::RaiseFromNamedFunction(CORVobjectHeader*)");
+  EXPECT_EQ(StackNames(e.object()), names);
+
+  // An exception raised and destroyed unread leaves nothing behind for the
+  // next exception, which may well take its place in memory.
+  for (int i = 0; i < 8; ++i) {
+    Ref<> unread = corv::New(&kEndExceptionDecl);
+    EXPECT_RAISES(raiseFrom(unread.object()), kEndExceptionDecl);
+  }
+  for (int i = 0; i < 8; ++i) {
+    Ref<> fresh = corv::New(&kEndExceptionDecl);
+    EXPECT_TRUE(StackNames(fresh.object()).empty());
+  }
+}
+
 // Stack-overflow tests move the current thread's limit and put it back.
 class StackCheckTest : public RuntimeTest {
  protected:

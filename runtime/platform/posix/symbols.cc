@@ -72,4 +72,16 @@ std::vector<std::string> NativeCallStack() {
   return names;
 }
 
+std::vector<void *> NativeCallStackAddresses() {
+  Frames frames;
+  _Unwind_Backtrace(&CollectFrame, &frames);
+  // Entry 0 is NativeCallStackAddresses itself.
+  if (frames.count <= 1) return {};
+  return std::vector<void *>(frames.addresses + 1, frames.addresses + frames.count);
+}
+
+std::string FunctionNameAt(void *returnAddress) {
+  return NameAt(returnAddress);
+}
+
 }  // namespace corv::platform
