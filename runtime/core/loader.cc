@@ -52,7 +52,9 @@ class SegmentReader {
 
 class BufferReader : public SegmentReader {
  public:
-  explicit BufferReader(const std::vector<uint8_t> &bytes) : bytes_(bytes) {}
+  /// `fileOffset`: where the bytes lie in the file they were read from.
+  explicit BufferReader(const std::vector<uint8_t> &bytes, uint64_t fileOffset = 0)
+      : bytes_(bytes), fileOffset_(fileOffset) {}
   bool Read(uint64_t length, std::vector<uint8_t> *out) override {
     if (length > bytes_.size() - position_) return false;
     out->assign(bytes_.begin() + static_cast<ptrdiff_t>(position_),
@@ -60,10 +62,11 @@ class BufferReader : public SegmentReader {
     position_ += length;
     return true;
   }
-  uint64_t Position() const override { return position_; }
+  uint64_t Position() const override { return fileOffset_ + position_; }
 
  private:
   const std::vector<uint8_t> &bytes_;
+  uint64_t fileOffset_;
   uint64_t position_ = 0;
 };
 
@@ -108,7 +111,20 @@ ImageReadResult ReadStamped(const std::string &path, uint32_t offset, uint32_t l
       return ImageReadResult::kCorrupt;
     }
   }
-  FileReader reader(file, start + sizeof magic);
+  // The stamped length covers the six segments: one read when it fits the
+  // file, piece by piece (and failing where the file ends) otherwise.
+  uint64_t segmentsStart = start + sizeof magic;
+  std::vector<uint8_t> whole;
+  if (length <= file.Size() - segmentsStart) {
+    whole.resize(length);
+    if (length > 0 && !file.ReadAt(segmentsStart, whole.data(), length)) whole.clear();
+  }
+  if (whole.size() == length) {
+    BufferReader reader(whole, segmentsStart);
+    if (reader.ReadAll(out, true)) return ImageReadResult::kRead;
+    *out = ImageSegments();
+  }
+  FileReader reader(file, segmentsStart);
   if (!reader.ReadAll(out, true)) {
     CORV_REPORT("0", "Executable is corrupt!");
     return ImageReadResult::kCorrupt;
