@@ -171,15 +171,20 @@ ImageLocation LocateRunningImage() {
 ImageLocation LocateImage(const std::string &executablePath) {
   ImageLocation where;
   where.executablePath = executablePath;
+  platform::ReadableFile file(executablePath);
+  if (!file.IsOpen()) return where;
+  uint64_t fileSize = file.Size();
+  // A section table that claims more bytes than the file has is not read
+  // (and nothing is allocated for it).
+  auto fits = [fileSize](const platform::FileSection &section) {
+    return section.offset <= fileSize && section.size <= fileSize - section.offset;
+  };
   platform::FileSection section;
-  if (platform::FindSection(where.executablePath, image::kPickleSection, &section) &&
-      section.size >= image::kPickleSize) {
-    platform::ReadableFile file(where.executablePath);
+  if (platform::FindSection(file, image::kPickleSection, &section) &&
+      section.size >= image::kPickleSize && fits(section))
     where.hasPickle = file.ReadAt(section.offset, where.pickle, image::kPickleSize);
-  }
-  if (platform::FindSection(where.executablePath, image::kLoaderSection, &section) &&
-      section.size > 0 && section.size < (uint64_t{1} << 32)) {
-    platform::ReadableFile file(where.executablePath);
+  if (platform::FindSection(file, image::kLoaderSection, &section) && section.size > 0 &&
+      section.size < (uint64_t{1} << 32) && fits(section)) {
     where.loader.resize(section.size);
     where.hasLoader = file.ReadAt(section.offset, where.loader.data(), section.size);
   }

@@ -11,6 +11,7 @@
 #include "corv.h"
 #include "disk_test.h"
 #include "image_builder.h"
+#include "platform/executable.h"
 #include "platform/process.h"
 
 namespace {
@@ -116,6 +117,47 @@ TEST(LoaderFileTest, LoaderSectionIsReadFromTheFileAndComesBeforeAStampedImage) 
   auto run = corv::platform::RunProgram({program});
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(run.output, "from the LOADER section\n");
+}
+
+uint64_t ReadU64(const Bytes &bytes, size_t at) {
+  uint64_t value = 0;
+  for (int i = 7; i >= 0; --i) value = value << 8 | bytes[at + static_cast<size_t>(i)];
+  return value;
+}
+
+TEST(LoaderFileTest, ASectionTableClaimingMoreThanTheFileIsNotRead) {
+  corv::testing::ScopedTempFolder folder;
+  std::string program = CopyOfFixture(folder);
+  Bytes image = kilnrun_image::BuildImage(PartsSaying("never read"));
+  WriteBytes(folder / "segments", Bytes(image.begin() + 6, image.end()));
+  ASSERT_EQ(corv::platform::RunProgram(
+                {OBJCOPY_PATH, "--add-section", "LOADER=" + (folder / "segments"), program})
+                .exitStatus,
+            0);
+  corv::platform::FileSection loader;
+  ASSERT_TRUE(corv::platform::FindSection(program, "LOADER", &loader));
+  // Find the LOADER header in the 64-bit section table and make its size
+  // far larger than the file.
+  Bytes file;
+  ASSERT_TRUE(corv::platform::ReadWholeFile(program, &file));
+  uint64_t tableOffset = ReadU64(file, 0x28);
+  unsigned count = file[0x3C] | file[0x3D] << 8;
+  bool patched = false;
+  for (unsigned i = 0; i < count && !patched; ++i) {
+    size_t header = static_cast<size_t>(tableOffset) + i * 64;
+    if (ReadU64(file, header + 0x18) != loader.offset ||
+        ReadU64(file, header + 0x20) != loader.size)
+      continue;
+    corv::image::WriteU32(file.data() + header + 0x20, 0xF0000000u);
+    patched = true;
+  }
+  ASSERT_TRUE(patched);
+  WriteBytes(program, file);
+
+  corv::ImageLocation where = corv::LocateImage(program);
+  EXPECT_FALSE(where.hasLoader);
+  EXPECT_TRUE(where.loader.empty());
+  EXPECT_TRUE(where.hasPickle);
 }
 
 TEST(LoaderFileTest, FilesThatAreNoExecutablesHaveNoSections) {

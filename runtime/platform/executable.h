@@ -28,6 +28,9 @@ struct FileSection {
 /// Finds the section of that name in an executable file's section table.
 /// False when the file is not such an executable or has no such section.
 bool FindSection(const std::string &path, const char *name, FileSection *section);
+class ReadableFile;
+/// The same in a file already open.
+bool FindSection(const ReadableFile &file, const char *name, FileSection *section);
 
 /// A file opened for reading at explicit positions.
 class ReadableFile {

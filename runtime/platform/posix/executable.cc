@@ -82,6 +82,10 @@ bool ReadableFile::ReadAt(uint64_t offset, void *buffer, uint64_t length) const 
 // Only 64-bit little-endian ELF files are executables of this platform.
 bool FindSection(const std::string &path, const char *name, FileSection *section) {
   ReadableFile file(path);
+  return FindSection(file, name, section);
+}
+
+bool FindSection(const ReadableFile &file, const char *name, FileSection *section) {
   if (!file.IsOpen()) return false;
   Elf64_Ehdr header;
   if (!file.ReadAt(0, &header, sizeof header)) return false;
