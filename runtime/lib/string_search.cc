@@ -78,9 +78,36 @@ size_t RarestIndex(const unsigned char *p, size_t m, const unsigned char *fold) 
   return best;
 }
 
-// Too many false candidates for the rare byte: the skip table does better.
-// How far one look for a byte goes before the search checks its place.
+// How far one look for a byte goes, at first and at most, before the
+// search checks its place.
+constexpr size_t kFirstLookAhead = 1024;
 constexpr size_t kLookAheadWindow = 64 * 1024;
+
+// The look-ahead for one byte: each look stops after a window and hands
+// back the window's last place, which the search then checks like any
+// candidate. A byte that never occurs again must not be looked for to the
+// end of the text at every search, which would make repeated searches
+// (ReplaceAll, Split) quadratic; and since those find their next match
+// close by, the window starts small and doubles while the byte stays away,
+// so that a long search soon looks far at a time.
+class LookAhead {
+ public:
+  /// The first offset at or after `at` (below `limit`) where `b` is in
+  /// `h`, the end of the window, or kNotFound at the limit.
+  size_t Next(const unsigned char *h, unsigned char b, size_t at, size_t limit) {
+    if (at >= limit) return kNotFound;
+    size_t span = std::min(limit - at, window_);
+    auto *hit = static_cast<const unsigned char *>(std::memchr(h + at, b, span));
+    if (hit) return static_cast<size_t>(hit - h);
+    window_ = std::min(2 * window_, kLookAheadWindow);
+    return at + span < limit ? at + span - 1 : kNotFound;
+  }
+
+ private:
+  size_t window_ = kFirstLookAhead;
+};
+
+// Too many false candidates for the rare byte: the skip table does better.
 
 bool TooManyMisses(size_t misses, size_t scanned) {
   return misses > 16 && misses * 32 > scanned;
@@ -333,19 +360,12 @@ bool Matcher::NextFoldedBytes(std::string_view text, size_t from, size_t *start)
     // Leapfrog over the next occurrence of each byte that folds to the
     // find's rarest one.
     size_t limit = n - m + 1, misses = 0;
-    // Each look-ahead stops after a window: a byte form that never occurs
-    // again must not be looked for to the end of the text at every search,
-    // which would make repeated searches (ReplaceAll, Split) quadratic. The
-    // window's last position is handed back as a candidate, which the full
-    // comparison then rejects or confirms.
-    auto next = [&](unsigned char b, size_t at) -> size_t {
-      if (at >= limit) return kNotFound;
-      size_t span = std::min(limit - at, kLookAheadWindow);
-      auto *hit = static_cast<const unsigned char *>(std::memchr(h + at + rareIndex_, b, span));
-      if (hit) return static_cast<size_t>(hit - h) - rareIndex_;
-      return at + span < limit ? at + span - 1 : kNotFound;
+    // Candidate starts: where the rare byte sits rareIndex_ bytes further on.
+    LookAhead ahead[2];
+    auto next = [&](int which, size_t at) -> size_t {
+      return ahead[which].Next(h + rareIndex_, rareBytes_[which], at, limit);
     };
-    size_t a = next(rareBytes_[0], pos), b = rareCount_ > 1 ? next(rareBytes_[1], pos) : kNotFound;
+    size_t a = next(0, pos), b = rareCount_ > 1 ? next(1, pos) : kNotFound;
     while (true) {
       size_t at = a < b ? a : b;
       if (at == kNotFound) return false;
@@ -353,8 +373,8 @@ bool Matcher::NextFoldedBytes(std::string_view text, size_t from, size_t *start)
         *start = at;
         return true;
       }
-      if (a == at) a = next(rareBytes_[0], at + 1);
-      if (b == at) b = next(rareBytes_[1], at + 1);
+      if (a == at) a = next(0, at + 1);
+      if (b == at) b = next(1, at + 1);
       if (TooManyMisses(++misses, at + 1 - from)) {
         pos = at + 1;
         break;
@@ -388,14 +408,12 @@ bool Matcher::NextUTF8(std::string_view text, size_t from, size_t *start, size_t
       if (leadCount < 2) leads[leadCount] = static_cast<unsigned char>(b);
       ++leadCount;
     }
-  // As for folded bytes, each look-ahead stops after a window and hands back
-  // its last position, which is taken only when it starts a possible match.
+  // The end of a look-ahead window is taken only when it starts a possible match.
+  LookAhead ahead[2];
   auto next = [&](int which, const unsigned char *at) -> const unsigned char * {
-    if (which >= leadCount || at >= stop) return stop;
-    size_t span = std::min(static_cast<size_t>(stop - at), kLookAheadWindow);
-    auto *hit = static_cast<const unsigned char *>(std::memchr(at, leads[which], span));
-    if (hit) return hit;
-    return at + span < stop ? at + span - 1 : stop;
+    if (which >= leadCount) return stop;
+    size_t hit = ahead[which].Next(h, leads[which], static_cast<size_t>(at - h), text.size());
+    return hit == kNotFound ? stop : h + hit;
   };
   const unsigned char *a = stop, *b = stop;
   if (leadCount <= 2) {
@@ -433,14 +451,9 @@ bool Matcher::NextUTF8Anchored(std::string_view text, size_t from, size_t *start
   auto *h = reinterpret_cast<const unsigned char *>(text.data());
   const unsigned char *stop = h + text.size(), *floor = h + from;
   size_t n = text.size();
-  // Windowed look-ahead as in NextFoldedBytes: a window's last place is
-  // handed back and checked like any other.
+  LookAhead ahead[2];
   auto next = [&](int which, size_t at) -> size_t {
-    if (which >= rareCount_ || at >= n) return kNotFound;
-    size_t span = std::min(n - at, kLookAheadWindow);
-    auto *hit = static_cast<const unsigned char *>(std::memchr(h + at, rareBytes_[which], span));
-    if (hit) return static_cast<size_t>(hit - h);
-    return at + span < n ? at + span - 1 : kNotFound;
+    return which < rareCount_ ? ahead[which].Next(h, rareBytes_[which], at, n) : kNotFound;
   };
   size_t a = next(0, from), b = next(1, from);
   while (true) {

@@ -310,4 +310,12 @@ TEST_F(SearchTest, CaselessSearchFindsMatchesFarBeyondTheLookAheadWindow) {
   wide.replace(100000, 3, "\xC3\x89t\xC3\xA9");  // "Été"
   String widened(wide);
   EXPECT_EQ(corv::InStr(1, widened, "\xC3\xA9T\xC3\x89"), 100001);
+  // Many close matches in one letter case, then a long gap and matches in
+  // the other: each search looks ahead afresh.
+  std::string runs;
+  for (int i = 0; i < 3000; ++i) runs += "gamma.";
+  runs += std::string(300000, '.') + "GAMMA..GaMmA";
+  String repeated(runs);
+  EXPECT_EQ(corv::CountFields(repeated, "gamma"), 3003);
+  EXPECT_EQ(corv::CountFields(corv::ReplaceAll(repeated, "GAMMA", "-"), "-"), 3003);
 }
