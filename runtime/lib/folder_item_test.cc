@@ -8,7 +8,7 @@
 #include "corv/ref.h"
 #include "disk_test.h"
 #include "lib/folder_listing.h"
-#include "platform/executable_path.h"
+#include "platform/executable.h"
 #include "platform/file_info.h"
 #include "platform/special_folders.h"
 #include "text_helpers.h"

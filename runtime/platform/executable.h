@@ -10,7 +10,9 @@ namespace corv::platform {
 
 /// The absolute path of the running executable ("" when it cannot be found).
 std::string ExecutablePath();
-/// The folder that holds the running executable, without a trailing separator.
+/// The folder that holds the running executable: absolute, without a trailing
+/// separator, "/" when the executable cannot be found (so that names resolved
+/// against it stay absolute).
 std::string ExecutableFolder();
 /// The separator between path components of native paths.
 char PathSeparator();

@@ -16,10 +16,14 @@ std::string ExecutablePath() {
   // Read once: start-up asks for it several times (the image, each plugin),
   // and the kernel builds the link's text anew on every read.
   static const std::string path = [] {
-    char buffer[4096];
-    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0) return std::string();
-    return std::string(buffer, static_cast<size_t>(length));
+    std::vector<char> buffer(4096);
+    for (;;) {
+      ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+      if (length <= 0) return std::string();
+      if (static_cast<size_t>(length) < buffer.size())
+        return std::string(buffer.data(), static_cast<size_t>(length));
+      buffer.resize(buffer.size() * 2);  // the path may be longer than PATH_MAX
+    }
   }();
   return path;
 }
@@ -27,8 +31,8 @@ std::string ExecutablePath() {
 std::string ExecutableFolder() {
   std::string path = ExecutablePath();
   size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return std::string();
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
+  if (slash == std::string::npos || slash == 0) return std::string("/");
+  return path.substr(0, slash);
 }
 
 char PathSeparator() {
