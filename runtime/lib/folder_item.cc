@@ -3,10 +3,12 @@
 
 #include "corv.h"
 #include "corv/ref.h"
+#include "corv/string.h"
+#include "lib/encoding.h"
 #include "lib/folder_item_internal.h"
 #include "lib/folder_listing.h"
 #include "platform/error_codes.h"
-#include "platform/executable_path.h"
+#include "platform/executable.h"
 #include "platform/file_info.h"
 #include "platform/path.h"
 #include "platform/special_folders.h"
@@ -29,45 +31,6 @@ void ImpFinalizer(CORVobject self) {
 const std::string &ApplicationFolder() {
   static const std::string folder = platform::ExecutableFolder();
   return folder;
-}
-
-void AppendUTF8(std::string *out, uint32_t c) {
-  if (c < 0x80) {
-    *out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    *out += static_cast<char>(0xC0 | (c >> 6));
-    *out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    *out += static_cast<char>(0xE0 | (c >> 12));
-    *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    *out += static_cast<char>(0xF0 | (c >> 18));
-    *out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-std::string UTF16ToUTF8(const unsigned char *bytes, uint32_t length, bool bigEndian) {
-  std::string out;
-  auto unit = [&](uint32_t i) -> uint32_t {
-    return bigEndian ? (bytes[2 * i] << 8) | bytes[2 * i + 1]
-                     : bytes[2 * i] | (bytes[2 * i + 1] << 8);
-  };
-  uint32_t count = length / 2;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint32_t c = unit(i);
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < count && unit(i + 1) >= 0xDC00 &&
-        unit(i + 1) < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;  // an unpaired surrogate
-    }
-    AppendUTF8(&out, c);
-  }
-  return out;
 }
 
 /// The item for a native path, or null (GetFolderItem mode 0).
@@ -171,11 +134,11 @@ CORVobject NewItem(const std::string &path) {
 }
 
 std::string TextOf(CORVstring s) {
-  uint32_t encoding = CORVStringEncoding(s);
-  if (encoding == kEncodingUTF16 || encoding == 0x14000100u || encoding == 0x10000100u)
-    return UTF16ToUTF8(reinterpret_cast<const unsigned char *>(CORVStringBytes(s)),
-                       CORVStringLength(s), encoding == 0x10000100u);
-  return std::string(CORVStringBytes(s), CORVStringLength(s));
+  // Paths are UTF-8 on this platform; text in another encoding is converted.
+  // Text that cannot be converted (or has no known encoding) is taken as it is.
+  String text = ConvertTo(s, kEncodingUTF8);
+  if (text.empty()) text = String::Share(s);
+  return std::string(text.view());
 }
 
 CORVstring MakeText(std::string_view text) {

@@ -19,8 +19,8 @@ std::string PathOf(const CORVfolderItemImp *imp);
 /// A new item (one reference) for a normalised absolute path.
 CORVobject NewItem(const std::string &path);
 
-/// The UTF-8 text of a string (UTF-16 is converted, other bytes are taken as
-/// they are).
+/// The UTF-8 text of a string: text in another encoding is converted; text
+/// with no known encoding, or that cannot be converted, is taken as it is.
 std::string TextOf(CORVstring s);
 
 /// A new UTF-8 string for text; null for "".

@@ -1,10 +1,11 @@
 // TextOutputStream: text and lines written as they are, with the line
 // terminator in the encoding of the line.
 #include <string>
-#include <vector>
 
 #include "corv.h"
+#include "corv/string.h"
 #include "corv_stream.h"
+#include "lib/encoding.h"
 #include "lib/stream_file.h"
 
 using namespace corv::stream;
@@ -27,115 +28,22 @@ CORVtextOutputStream *Out(CORVobject stream) {
   return reinterpret_cast<CORVtextOutputStream *>(stream);
 }
 
-enum class Form { kBytes, kUTF8, kUTF16LE, kUTF16BE, kUTF32LE, kUTF32BE };
-
-Form FormOf(uint32_t code) {
-  switch (code) {
-    case kEncodingUTF8:
-      return Form::kUTF8;
-    case kEncodingUTF16:
-    case 0x14000100u:
-      return Form::kUTF16LE;
-    case 0x10000100u:
-      return Form::kUTF16BE;
-    case 0x0C000100u:
-    case 0x0D000100u:
-      return Form::kUTF32LE;
-    case 0x0E000100u:
-      return Form::kUTF32BE;
-    default:
-      return Form::kBytes;
-  }
-}
-
-/// The characters of a terminator (short text: CR, LF, a separator).
-std::vector<uint32_t> Decode(const unsigned char *b, size_t n, Form form) {
-  std::vector<uint32_t> chars;
-  size_t i = 0;
-  auto u16 = [&](size_t at) -> uint32_t {
-    return form == Form::kUTF16BE ? (b[at] << 8) | b[at + 1] : b[at] | (b[at + 1] << 8);
-  };
-  while (i < n) {
-    switch (form) {
-      case Form::kUTF16LE:
-      case Form::kUTF16BE:
-        if (i + 1 >= n) return chars;
-        chars.push_back(u16(i));
-        i += 2;
-        break;
-      case Form::kUTF32LE:
-      case Form::kUTF32BE:
-        if (i + 3 >= n) return chars;
-        chars.push_back(form == Form::kUTF32LE
-                            ? b[i] | (b[i + 1] << 8) | (b[i + 2] << 16) | (uint32_t(b[i + 3]) << 24)
-                            : (uint32_t(b[i]) << 24) | (b[i + 1] << 16) | (b[i + 2] << 8) |
-                                  b[i + 3]);
-        i += 4;
-        break;
-      case Form::kUTF8: {
-        uint32_t c = b[i];
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        c &= extra == 3 ? 0x07 : extra == 2 ? 0x0F : extra == 1 ? 0x1F : 0x7F;
-        for (int k = 1; k <= extra && i + k < n; ++k) c = (c << 6) | (b[i + k] & 0x3F);
-        chars.push_back(c);
-        i += 1 + extra;
-        break;
-      }
-      case Form::kBytes:
-        chars.push_back(b[i++]);
-        break;
-    }
-  }
-  return chars;
-}
-
-void Encode(uint32_t c, Form form, std::string *out) {
-  switch (form) {
-    case Form::kBytes:
-      *out += static_cast<char>(c < 0x100 ? c : '?');
-      break;
-    case Form::kUTF8:
-      if (c < 0x80) {
-        *out += static_cast<char>(c);
-      } else if (c < 0x800) {
-        *out += static_cast<char>(0xC0 | (c >> 6));
-        *out += static_cast<char>(0x80 | (c & 0x3F));
-      } else {
-        *out += static_cast<char>(0xE0 | ((c >> 12) & 0x0F));
-        *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out += static_cast<char>(0x80 | (c & 0x3F));
-      }
-      break;
-    case Form::kUTF16LE:
-      *out += static_cast<char>(c & 0xFF);
-      *out += static_cast<char>((c >> 8) & 0xFF);
-      break;
-    case Form::kUTF16BE:
-      *out += static_cast<char>((c >> 8) & 0xFF);
-      *out += static_cast<char>(c & 0xFF);
-      break;
-    case Form::kUTF32LE:
-      for (int shift = 0; shift < 32; shift += 8) *out += static_cast<char>((c >> shift) & 0xFF);
-      break;
-    case Form::kUTF32BE:
-      for (int shift = 24; shift >= 0; shift -= 8) *out += static_cast<char>((c >> shift) & 0xFF);
-      break;
-  }
-}
-
-/// The terminator's bytes in the encoding of the line it ends.
+/// The terminator's bytes in the encoding of the line it ends; an empty line
+/// gets the terminator in its own encoding.
 void AppendTerminator(CORVstring delimiter, CORVstring line, std::string *out) {
-  const char *bytes = delimiter ? CORVStringBytes(delimiter) : kDefaultTerminator;
-  size_t length = delimiter ? CORVStringLength(delimiter) : sizeof kDefaultTerminator - 1;
-  uint32_t from = delimiter ? CORVStringEncoding(delimiter) : uint32_t{kEncodingASCII};
   uint32_t to = CORVStringEncoding(line);
-  if (!line || from == to || from == kEncodingUnknown || to == kEncodingUnknown) {
-    out->append(bytes, length);
+  if (!delimiter && (!line || corv::IsAsciiCompatible(to))) {
+    out->append(kDefaultTerminator);  // the common case: no string to convert
     return;
   }
-  Form target = FormOf(to);
-  for (uint32_t c : Decode(reinterpret_cast<const unsigned char *>(bytes), length, FormOf(from)))
-    Encode(c, target, out);
+  corv::String terminator =
+      delimiter ? corv::String::Share(delimiter) : corv::String(kDefaultTerminator, kEncodingASCII);
+  if (line) {
+    // ConvertTo keeps text in the line's encoding or tagged 0xFFFF as it is.
+    corv::String converted = corv::ConvertTo(terminator.get(), to);
+    if (!converted.empty()) terminator = converted;
+  }
+  out->append(terminator.view());
 }
 
 }  // namespace

@@ -170,6 +170,24 @@ TEST_F(TextStreamTest, WriteLineEndsLinesInTheLinesEncoding) {
             std::string("plain\ncrlf\r\nw\0\r\0\n\0r\r\n\r\nend", 26));
 }
 
+TEST_F(TextStreamTest, TerminatorsAreConvertedCharacterByCharacter) {
+  Ref<> item = Item("converted");
+  Ref<> out = Ref<>::Adopt(FolderItemCreateTextFile(item.object()));
+  ASSERT_TRUE(out);
+  CORVstring big = RuntimeCreateString("\0b", 2, kEncodingUTF16BE);
+  TextOutputStreamWriteLine(out.object(), big);  // the default terminator, big-endian
+  CORVstring section = RuntimeCreateString("\xC2\xA7", 2, kEncodingUTF8);
+  TextOutputStreamDelimiterSetter(out.object(), section);
+  CORVstring latin = RuntimeCreateString("\xE9", 1, 0x500);  // Windows Latin 1
+  TextOutputStreamWriteLine(out.object(), latin);            // one byte, not two
+  TextOutputStreamWriteLine(out.object(), big);
+  TextOutputStreamWriteLine(out.object(), nullptr);  // the delimiter in its own encoding
+  for (CORVstring s : {big, section, latin}) RuntimeUnlockString(s);
+  TextOutputStreamClose(out.object());
+  EXPECT_EQ(ReadFileBytes(temp_ / "converted"),
+            std::string("\0b\0\n\xE9\xA7\0b\0\xA7\xC2\xA7", 12));
+}
+
 TEST_F(TextStreamTest, CreateEmptiesAndAppendAddsOrCreates) {
   WriteFileBytes(temp_ / "f", "old content");
   Ref<> created = Ref<>::Adopt(FolderItemCreateTextFile(Item("f").object()));
