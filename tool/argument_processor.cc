@@ -77,10 +77,10 @@ const CORVclassDecl kArgumentProcessorDecl = {"ArgumentProcessor",
                                               nullptr,
                                               0};
 
-corv::Ref<> ArgumentValue::FolderItemValue() {
+corv::Ref<corv::FolderItem> ArgumentValue::FolderItemValue() {
   CORVstring path = CORVStringLength(value) > 0 ? value : name;
   if (CORVStringLength(path) == 0) return nullptr;
-  return corv::Ref<>::Adopt(RuntimeGetFolderItem(path, 0));
+  return corv::GetFolderItem(corv::String::Share(path));
 }
 
 void ArgumentProcessor::Process(CORVobject args, CORVobject wordOptions) {

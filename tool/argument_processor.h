@@ -2,6 +2,7 @@
 #pragma once
 
 #include "corv.h"
+#include "corv/folder_item.h"
 #include "corv/ref.h"
 #include "text.h"
 
@@ -18,7 +19,7 @@ struct ArgumentValue {
   /// value (an option given last). Nil for an empty path; a relative path
   /// resolves as every relative native path does, and the item need not
   /// exist (one reference for the caller).
-  corv::Ref<> FolderItemValue();
+  corv::Ref<corv::FolderItem> FolderItemValue();
 };
 extern const CORVclassDecl kArgumentValueDecl;
 

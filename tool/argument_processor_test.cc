@@ -77,9 +77,9 @@ std::string PathOfFirst(std::initializer_list<const char *> args) {
   p->Process(Strings(args).object());
   if (p->Count() == 0) return "no argument";
   auto first = corv::Ref<ArgumentValue>::Adopt(CORVArrayObjectAt(p->arguments, 0));
-  corv::Ref<> item = first->FolderItemValue();
+  corv::Ref<corv::FolderItem> item = first->FolderItemValue();
   if (!item) return "nil";
-  return String::Adopt(fileAbsolutePathGetter(item.object())).bytes();
+  return std::string(item->AbsolutePath().view());
 }
 
 TEST_F(ArgumentProcessorTest, FolderItemValueIsTheValueOrElseTheNameAsANativePath) {
