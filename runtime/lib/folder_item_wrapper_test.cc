@@ -100,6 +100,11 @@ TEST_F(FolderItemWrapperTest, ConstructorsAndMakersFollowTheEntryPoints) {
   EXPECT_RAISES(FolderItem::New(String(temp_ / "missing/x")), kUnsupportedFormatExceptionDecl);
   EXPECT_RAISES(FolderItem::New(Ref<FolderItem>()), kNilObjectExceptionDecl);
   EXPECT_FALSE(GetFolderItem(String(temp_ / "missing/x")));
+  // Names in other encodings become the platform's UTF-8 names.
+  Ref<FolderItem> latin = Temp()->Child(String("caf\xE9", 0x500));  // Windows Latin 1
+  Ref<FolderItem> wide = Temp()->Child(String(std::string_view("\xE9\0t\0", 4), kEncodingUTF16));
+  EXPECT_EQ(latin->AbsolutePath().view(), temp_ / "caf\xC3\xA9");
+  EXPECT_EQ(wide->Name().view(), "\xC3\xA9t");
   EXPECT_TRUE(FolderItem::New()->Directory());  // the application's folder
 
   Ref<FolderItem> temporary = corv::GetTemporaryFolderItem();
