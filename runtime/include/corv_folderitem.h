@@ -49,6 +49,9 @@ bool fileDirectoryGetter(CORVobject item);
 CORVstring fileNameGetter(CORVobject item);
 CORVstring fileAbsolutePathGetter(CORVobject item);
 CORVstring FileShellPathGetter(CORVobject item);
+/* A new Date in local time from the last-write time; a missing item gives a
+ * Date whose TotalSeconds is 0. */
+CORVobject folderGetModified(CORVobject item);
 bool fileVisibleGetter(CORVobject item);
 bool FolderItemIsCurrentlyWriteable(CORVobject item);
 int32_t FolderItemGetLastError(CORVobject item);

@@ -47,12 +47,15 @@ void Normalise(CORVdateFields *f) {
   f->normalising = false;
 }
 
-void SetToNow(CORVdateFields *f) {
-  corv::platform::LocalClock now = corv::platform::CurrentLocalClock();
+void SetToClock(CORVdateFields *f, const corv::platform::LocalClock &clock) {
   StoreMilliseconds(
-      f, corv::calendar::FieldsToMilliseconds(now.year, now.month, now.day, now.hour, now.minute,
-                                              now.second, now.millisecond));
-  f->gmtOffset = now.gmtOffsetSeconds / 3600.0;
+      f, corv::calendar::FieldsToMilliseconds(clock.year, clock.month, clock.day, clock.hour,
+                                              clock.minute, clock.second, clock.millisecond));
+  f->gmtOffset = clock.gmtOffsetSeconds / 3600.0;
+}
+
+void SetToNow(CORVdateFields *f) {
+  SetToClock(f, corv::platform::CurrentLocalClock());
 }
 
 // The date's field record as it stands, made on first use; nil raises.
@@ -138,6 +141,12 @@ const CORVdateFields *corv::DateFields(CORVobject date) {
 
 void corv::DateSetMilliseconds(CORVobject date, int64_t milliseconds) {
   StoreMilliseconds(FieldRecord(date), milliseconds);
+}
+
+CORVobject corv::NewLocalDate(int64_t seconds, int32_t millisecond) {
+  CORVobject date = CORVInstantiateDeclaration(&kDateDecl);
+  SetToClock(FieldRecord(date), corv::platform::LocalClockAt(seconds, millisecond));
+  return date;
 }
 
 extern "C" void AutoInitDate(CORVobject self) {

@@ -1,6 +1,7 @@
 // FolderItem navigation and queries: Child, Parent, Count, Item and the
 // getters that read the disk each time they are asked.
 #include "corv.h"
+#include "lib/date.h"
 #include "lib/folder_item_internal.h"
 #include "lib/folder_listing.h"
 #include "platform/file_info.h"
@@ -100,6 +101,19 @@ extern "C" CORVstring FileShellPathGetter(CORVobject item) {
   CORVfolderItemImp *imp = ImpOf(item);
   if (!imp) return nullptr;
   return MakeText(platform::ShellQuotePath(PathOf(imp)));
+}
+
+extern "C" CORVobject folderGetModified(CORVobject item) {
+  CORVfolderItemImp *imp = ImpOf(item);
+  if (!imp) return nullptr;
+  auto info = platform::ReadFileInfo(PathOf(imp));
+  if (!info.ok() || !info.value.exists) {
+    CORVobject date = CORVInstantiateDeclaration(&kDateDecl);
+    dateTotalSecondsSetter(date, 0);
+    return date;
+  }
+  const platform::FileTime &written = info.value.modified;
+  return corv::NewLocalDate(written.seconds, static_cast<int32_t>(written.nanoseconds / 1000000));
 }
 
 extern "C" bool fileVisibleGetter(CORVobject item) {

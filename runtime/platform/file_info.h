@@ -39,6 +39,9 @@ bool IsAccessible(const std::string &path, bool write);
 /// the precise clock by up to one scheduler tick).
 FileTime FileSystemClock();
 
+/// Sets an item's last-write time (its last access becomes the same).
+Status SetModificationTime(const std::string &path, FileTime time);
+
 /// Makes a file read-only or writable again (permission bits of its owner,
 /// group and others).
 Status SetWritable(const std::string &path, bool writable);

@@ -15,4 +15,8 @@ struct LocalClock {
 
 LocalClock CurrentLocalClock();
 
+/// The local civil time of an instant (seconds since 1970 GMT plus
+/// milliseconds) and the zone's offset from GMT at that instant.
+LocalClock LocalClockAt(int64_t seconds, int32_t millisecond);
+
 }  // namespace corv::platform

@@ -2,6 +2,7 @@
 #include "platform/file_info.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -63,6 +64,15 @@ FileTime FileSystemClock() {
   struct timespec ts;
   clock_gettime(CLOCK_REALTIME_COARSE, &ts);
   return ToFileTime(ts);
+}
+
+Status SetModificationTime(const std::string &path, FileTime time) {
+  struct timespec times[2];
+  times[0].tv_sec = static_cast<time_t>(time.seconds);
+  times[0].tv_nsec = static_cast<long>(time.nanoseconds);
+  times[1] = times[0];
+  if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) return Status{errno};
+  return Status{};
 }
 
 Status SetWritable(const std::string &path, bool writable) {
