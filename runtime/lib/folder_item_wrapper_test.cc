@@ -5,6 +5,7 @@
 #include "corv/folder_item.h"
 #include "corv/stream.h"
 #include "disk_test.h"
+#include "platform/file_info.h"
 
 namespace {
 
@@ -116,6 +117,19 @@ TEST_F(FolderItemWrapperTest, ConstructorsAndMakersFollowTheEntryPoints) {
   Ref<FolderItem> temporaryFolder = corv::GetSpecialFolder(0, 1001);
   ASSERT_TRUE(temporaryFolder);
   EXPECT_TRUE(temporaryFolder->Directory());
+}
+
+TEST_F(FolderItemWrapperTest, ModificationDateFollowsTheLastWrite) {
+  Ref<FolderItem> file = Temp()->Child("stamped");
+  EXPECT_EQ(file->ModificationDate()->TotalSeconds(), 0);  // not there yet
+  file->CreateTextFile()->Close();
+  // An hour apart in January, with no change of zone offset in between.
+  ASSERT_TRUE(corv::platform::SetModificationTime(temp_ / "stamped", {1705325400, 0}).ok());
+  Ref<corv::Date> before = file->ModificationDate();
+  ASSERT_TRUE(corv::platform::SetModificationTime(temp_ / "stamped", {1705329000, 0}).ok());
+  Ref<corv::Date> after = file->ModificationDate();
+  EXPECT_EQ(after->TotalSeconds() - before->TotalSeconds(), 3600);
+  EXPECT_EQ(corv::Compare(before, after), -1);
 }
 
 }  // namespace

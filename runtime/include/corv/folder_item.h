@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "corv/date.h"
 #include "corv/ref.h"
 #include "corv/stream.h"
 #include "corv/string.h"
@@ -55,6 +56,9 @@ struct FolderItem : CORVfolderItem {
   String AbsolutePath() { return String::Adopt(fileAbsolutePathGetter(self())); }
   /// The path as one word of a command line.
   String ShellPath() { return String::Adopt(FileShellPathGetter(self())); }
+  /// A new Date in local time from the last write; TotalSeconds 0 when the
+  /// item does not exist.
+  Ref<Date> ModificationDate() { return Ref<Date>::Adopt(folderGetModified(self())); }
   bool Visible() { return fileVisibleGetter(self()); }
   bool IsWriteable() { return FolderItemIsCurrentlyWriteable(self()); }
   int32_t LastErrorCode() { return FolderItemGetLastError(self()); }
