@@ -12,7 +12,8 @@
 CORV_BEGIN_DECLS
 
 /* One open file. Every platform read, write and position call on any
- * primitive holds the process-wide file lock. */
+ * primitive holds the process-wide file lock. The runtime's primitives carry
+ * their read-ahead after these fields, so only the runtime makes them. */
 typedef struct CORVfilePrimitive {
   int32_t lastError; /* platform error number of the last failing call */
   uint8_t created;   /* this primitive created the file */
@@ -43,13 +44,6 @@ typedef struct CORVbinaryStream {
   CORVfilePrimitive *file;
   uint8_t littleEndian; /* false when made: numbers are big-endian */
   int32_t keptError;
-  /* Read-ahead: bytes of the file from the logical position on, so that
-   * small numeric reads do not each cost a platform call. Dropped before
-   * every write and position change. */
-  uint8_t *readAhead;
-  int64_t readAheadStart; /* file offset of readAhead[0] */
-  int32_t readAheadPosition;
-  int32_t readAheadCount;
 } CORVbinaryStream;
 
 extern const CORVclassDecl kTextInputStreamDecl;

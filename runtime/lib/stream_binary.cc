@@ -1,10 +1,7 @@
 // BinaryStream: bytes and numbers at a movable position, big-endian unless
-// LittleEndian is set. Reads go through a read-ahead buffer so that 4-byte
-// numbers do not each cost a platform call; it is dropped (and the file put
-// back at the logical position) before every write and position change.
-#include <cstdlib>
-#include <cstring>
-#include <string>
+// LittleEndian is set. Small reads are served by the file primitive's
+// read-ahead, so 4-byte numbers do not each cost a platform call.
+#include <algorithm>
 
 #include "corv.h"
 #include "corv_stream.h"
@@ -15,24 +12,10 @@ using namespace corv::stream;
 
 namespace {
 
-constexpr int32_t kReadAheadSize = 16 * 1024;
-
-int32_t Unread(const CORVbinaryStream *b) {
-  return b->readAheadCount - b->readAheadPosition;
-}
-
-/// Forgets the read-ahead, leaving the file at the logical position.
-void DropReadAhead(CORVbinaryStream *b) {
-  if (Unread(b) > 0) SeekFile(b->file, b->readAheadStart + b->readAheadPosition);
-  b->readAheadPosition = b->readAheadCount = 0;
-}
-
 void BinaryFinalizer(CORVobject self) {
   auto *b = reinterpret_cast<CORVbinaryStream *>(self);
   CloseFile(b->file);
   b->file = nullptr;
-  std::free(b->readAhead);
-  b->readAhead = nullptr;
 }
 
 CORVbinaryStream *Bin(CORVobject stream) {
@@ -40,55 +23,18 @@ CORVbinaryStream *Bin(CORVobject stream) {
   return reinterpret_cast<CORVbinaryStream *>(stream);
 }
 
-/// Copies up to `count` bytes from the logical position; the count copied.
-size_t ReadInto(CORVbinaryStream *b, uint8_t *to, size_t count) {
-  size_t got = 0;
-  while (got < count) {
-    if (Unread(b) > 0) {
-      size_t n = std::min(count - got, static_cast<size_t>(Unread(b)));
-      std::memcpy(to + got, b->readAhead + b->readAheadPosition, n);
-      b->readAheadPosition += static_cast<int32_t>(n);
-      got += n;
-      continue;
-    }
-    int64_t start =
-        b->readAheadCount > 0 ? b->readAheadStart + b->readAheadCount : FilePosition(b->file);
-    if (count - got >= static_cast<size_t>(kReadAheadSize)) {  // large reads bypass the buffer
-      b->readAheadPosition = b->readAheadCount = 0;
-      return got + ReadFile(b->file, to + got, count - got);
-    }
-    if (!b->readAhead) b->readAhead = static_cast<uint8_t *>(std::malloc(kReadAheadSize));
-    if (!b->readAhead) return got;
-    b->readAheadStart = start;
-    b->readAheadPosition = 0;
-    b->readAheadCount = static_cast<int32_t>(ReadFile(b->file, b->readAhead, kReadAheadSize));
-    if (b->readAheadCount == 0) return got;
-  }
-  return got;
-}
-
 /// Reads an unsigned number of `width` bytes; 0 when fewer bytes are left.
 uint32_t ReadNumber(CORVobject stream, size_t width) {
   CORVbinaryStream *b = Bin(stream);
   if (!b || !b->file) return 0;
   uint8_t bytes[4];
-  if (b->readAheadPosition + static_cast<int32_t>(width) <= b->readAheadCount) {
-    std::memcpy(bytes, b->readAhead + b->readAheadPosition, width);  // the common case
-    b->readAheadPosition += static_cast<int32_t>(width);
-  } else if (ReadInto(b, bytes, width) < width) {
-    return 0;
-  }
+  if (ReadFile(b->file, bytes, width) < width) return 0;
   uint32_t value = 0;
   for (size_t i = 0; i < width; ++i) {
     size_t at = b->littleEndian ? width - 1 - i : i;
     value = (value << 8) | bytes[at];
   }
   return value;
-}
-
-void WriteBytes(CORVbinaryStream *b, const void *bytes, size_t count) {
-  DropReadAhead(b);
-  WriteFile(b->file, bytes, count);
 }
 
 void WriteNumber(CORVobject stream, uint32_t value, size_t width) {
@@ -99,7 +45,7 @@ void WriteNumber(CORVobject stream, uint32_t value, size_t width) {
     size_t at = b->littleEndian ? i : width - 1 - i;
     bytes[at] = static_cast<uint8_t>(value >> (8 * i));
   }
-  WriteBytes(b, bytes, width);
+  WriteFile(b->file, bytes, width);
 }
 
 }  // namespace
@@ -121,15 +67,12 @@ const CORVclassDecl kBinaryStreamDecl = {"BinaryStream",
 
 extern "C" int64_t BinaryStreamGetPosition(CORVobject stream) {
   CORVbinaryStream *b = Bin(stream);
-  if (!b || !b->file) return 0;
-  if (b->readAheadCount > 0) return b->readAheadStart + b->readAheadPosition;
-  return FilePosition(b->file);
+  return b && b->file ? FilePosition(b->file) : 0;
 }
 
 extern "C" void BinaryStreamSetPosition(CORVobject stream, int64_t position) {
   CORVbinaryStream *b = Bin(stream);
   if (!b || !b->file || position < 0) return;
-  b->readAheadPosition = b->readAheadCount = 0;
   SeekFile(b->file, position);
 }
 
@@ -141,15 +84,12 @@ extern "C" int64_t BinaryStreamGetLength(CORVobject stream) {
 extern "C" void BinaryStreamSetLength(CORVobject stream, int64_t length) {
   CORVbinaryStream *b = Bin(stream);
   if (!b || !b->file || length < 0) return;
-  DropReadAhead(b);
   SetFileLength(b->file, length);
 }
 
 extern "C" bool BinaryStreamEOF(CORVobject stream) {
   CORVbinaryStream *b = Bin(stream);
-  if (!b || !b->file) return true;
-  if (Unread(b) > 0) return false;
-  return BinaryStreamGetPosition(stream) >= FileLength(b->file);
+  return !b || !b->file || FileAtEnd(b->file);
 }
 
 extern "C" CORVstring BinaryStreamRead(CORVobject stream, int32_t count, CORVobject encoding) {
@@ -161,7 +101,7 @@ extern "C" CORVstring BinaryStreamRead(CORVobject stream, int32_t count, CORVobj
   CORVstring s = corv::AllocateString(static_cast<uint32_t>(wanted), EncodingCodeOf(encoding));
   if (!s) return nullptr;
   char *bytes = corv::MutableBytes(s);
-  size_t got = ReadInto(b, reinterpret_cast<uint8_t *>(bytes), static_cast<size_t>(wanted));
+  size_t got = ReadFile(b->file, bytes, static_cast<size_t>(wanted));
   if (got == static_cast<size_t>(wanted)) return s;
   CORVstring shorter = RuntimeCreateString(bytes, static_cast<int32_t>(got), CORVStringEncoding(s));
   RuntimeUnlockString(s);
@@ -171,7 +111,7 @@ extern "C" CORVstring BinaryStreamRead(CORVobject stream, int32_t count, CORVobj
 extern "C" void BinaryStreamWrite(CORVobject stream, CORVstring data) {
   CORVbinaryStream *b = Bin(stream);
   if (!b || !b->file || !data) return;
-  WriteBytes(b, CORVStringBytes(data), CORVStringLength(data));
+  WriteFile(b->file, CORVStringBytes(data), CORVStringLength(data));
 }
 
 extern "C" int32_t BinaryStreamReadByte(CORVobject stream) {
@@ -203,7 +143,6 @@ extern "C" void BinaryStreamClose(CORVobject stream) {
   if (!b || !b->file) return;
   b->keptError = CloseFile(b->file);
   b->file = nullptr;
-  b->readAheadPosition = b->readAheadCount = 0;
 }
 
 extern "C" int32_t BinaryStreamLastErrorGetter(CORVobject stream) {

@@ -1,9 +1,24 @@
-// The file primitive under every stream: a platform handle, its last error
-// and the process-wide file lock held around each platform call.
+// The file primitive under every stream: a platform handle, its last error,
+// a read-ahead window and the process-wide file lock held around each
+// platform call.
+//
+// Read-ahead: a primitive holds up to kReadAheadSize bytes of its file from
+// the logical position on, so that the streams' small reads do not each cost
+// a platform call. While bytes are held the platform's offset is the end of
+// the window (start + count) and the logical position is start + used; every
+// write, truncation, flush and seek outside the window drops the window
+// first, which puts the platform's offset back at the logical position.
+// Primitives open on the same file (device and inode) share one change
+// counter that every write, truncation and re-creation through any of them
+// bumps; a window filled at another count is stale and is dropped before
+// its bytes are used. Changes made past the runtime (another process) show
+// once the window is refilled, as with any buffered reader.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "corv_stream.h"
@@ -11,23 +26,65 @@
 
 namespace corv::stream {
 
+inline constexpr uint32_t kReadAheadSize = 64 * 1024;
+
+/// The change counter of one file, shared by the primitives open on it.
+struct FileChanges {
+  uint64_t device = 0, inode = 0;
+  bool listed = false;  // in the process-wide table (the file's identity is known)
+  int32_t users = 0;    // primitives holding it; the table's lock guards this
+  std::atomic<uint64_t> count{0};
+};
+
+/// The runtime's file primitive: the C fields, then the read-ahead.
+struct FilePrimitive : CORVfilePrimitive {
+  FileChanges *changes = nullptr;
+  uint64_t seenChanges = 0;   // the counter when the window was filled
+  int64_t start = 0;          // file offset of window[0]; meaningful while count > 0
+  uint32_t used = 0;          // window bytes already handed out
+  uint32_t count = 0;         // valid bytes in the window
+  uint8_t *window = nullptr;  // kReadAheadSize bytes, made on the first read
+};
+
+inline FilePrimitive *Primitive(CORVfilePrimitive *file) {
+  return static_cast<FilePrimitive *>(file);
+}
+
 /// A new open primitive, or null with the platform's error in `*error`.
 CORVfilePrimitive *OpenFile(const std::string &path, platform::OpenMode mode, int *error);
 /// Closes the file (when still open) and frees the primitive; gives the
 /// last error.
 int32_t CloseFile(CORVfilePrimitive *file);
 
-/// Reads up to `count` bytes; the count read (0 on failure).
-size_t ReadFile(CORVfilePrimitive *file, void *buffer, size_t count);
+/// Reads up to `count` bytes from the logical position; the count read
+/// (short only at the end of the file or on failure).
+size_t ReadFileFromDisk(CORVfilePrimitive *file, void *buffer, size_t count);
+inline size_t ReadFile(CORVfilePrimitive *file, void *buffer, size_t count) {
+  FilePrimitive *f = Primitive(file);
+  // The common case: the window holds all of it and is still current.
+  if (count > 0 && count <= f->count - f->used &&
+      f->seenChanges == f->changes->count.load(std::memory_order_acquire)) {
+    std::memcpy(buffer, f->window + f->used, count);
+    f->used += static_cast<uint32_t>(count);
+    return count;
+  }
+  return ReadFileFromDisk(file, buffer, count);
+}
+
 bool WriteFile(CORVfilePrimitive *file, const void *buffer, size_t count);
 bool SeekFile(CORVfilePrimitive *file, int64_t offset);
+/// The logical position: where the next read or write happens.
 int64_t FilePosition(CORVfilePrimitive *file);
 int64_t FileLength(CORVfilePrimitive *file);
 /// Sets the length; the position stays where it was.
 bool SetFileLength(CORVfilePrimitive *file, int64_t length);
 bool FlushFile(CORVfilePrimitive *file);
-/// True when the position is at or past the length.
+/// True when the logical position is at or past the length.
 bool FileAtEnd(CORVfilePrimitive *file);
+
+/// The number of files whose change counter is held by open primitives
+/// (for leak checks).
+size_t SharedChangeCounters();
 
 /// The code of a TextEncoding object; 0xFFFF for nil.
 uint32_t EncodingCodeOf(CORVobject encoding);

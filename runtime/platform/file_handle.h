@@ -33,6 +33,14 @@ Status SetFileLength(FileHandle file, int64_t length);
 Status FlushFile(FileHandle file);
 Status CloseFile(FileHandle file);
 
+/// What names an open file however it was reached: two handles on the same
+/// file have the same identity while both are open.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+};
+Result<FileIdentity> IdentifyFile(FileHandle file);
+
 /// The number of file handles this process has open (for leak checks).
 int OpenFileHandleCount();
 
