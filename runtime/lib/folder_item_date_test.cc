@@ -2,15 +2,13 @@
 // under zones west and east of GMT, with and without daylight saving.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <time.h>
-
 #include <string>
 
 #include "corv.h"
 #include "corv/ref.h"
 #include "disk_test.h"
 #include "platform/file_info.h"
+#include "scoped_time_zone.h"
 #include "text_helpers.h"
 
 namespace {
@@ -72,28 +70,10 @@ const Seen kSeen[] = {
 // back afterwards.
 class ModificationDateTest : public DiskTest {
  protected:
-  void SetUp() override {
-    DiskTest::SetUp();
-    const char *old = getenv("TZ");
-    hadZone_ = old != nullptr;
-    if (old) oldZone_ = old;
-  }
-  void TearDown() override {
-    if (hadZone_)
-      setenv("TZ", oldZone_.c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-    DiskTest::TearDown();
-  }
-  static void UseZone(const char *zone) {
-    setenv("TZ", zone, 1);
-    tzset();
-  }
+  void UseZone(const char *zone) { zone_.Use(zone); }
 
  private:
-  bool hadZone_ = false;
-  std::string oldZone_;
+  corv::testing::ScopedTimeZone zone_;
 };
 
 TEST_F(ModificationDateTest, LastWriteTimeIsShownInTheLocalZoneOfThatInstant) {

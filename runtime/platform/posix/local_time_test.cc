@@ -2,40 +2,22 @@
 // GMT offset a new Date takes from it.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
 #include <time.h>
-
-#include <string>
 
 #include "corv.h"
 #include "corv/ref.h"
 #include "lib/calendar.h"
 #include "platform/local_time.h"
 #include "runtime_test.h"
+#include "scoped_time_zone.h"
 
 namespace {
 
 // Runs the test body under another TZ and restores the old one afterwards.
 class ZoneTest : public corv::testing::RuntimeTest {
  protected:
-  void SetUp() override {
-    RuntimeTest::SetUp();
-    const char *old = getenv("TZ");
-    hadZone_ = old != nullptr;
-    if (old) oldZone_ = old;
-  }
-  void TearDown() override {
-    if (hadZone_)
-      setenv("TZ", oldZone_.c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-    RuntimeTest::TearDown();
-  }
-  static void UseZone(const char *zone) {
-    setenv("TZ", zone, 1);
-    tzset();
-  }
+  void UseZone(const char *zone) { zone_.Use(zone); }
+
   // The clock's instant as GMT seconds since 1970.
   static int64_t GMTSeconds(const corv::platform::LocalClock &c) {
     int64_t ms =
@@ -44,8 +26,7 @@ class ZoneTest : public corv::testing::RuntimeTest {
   }
 
  private:
-  bool hadZone_ = false;
-  std::string oldZone_;
+  corv::testing::ScopedTimeZone zone_;
 };
 
 TEST_F(ZoneTest, FixedOffsetWithHalfHours) {
