@@ -29,6 +29,9 @@ typedef struct CORVdictionary {
   int32_t binCount;
   CORVdictionaryEntry **bins; /* one chain head per bin */
   bool busy;                  /* an operation is under way */
+  /* Private to the dictionary: each bin's chain again as an array of hashes
+   * and entries, which the key search scans instead of the links. */
+  struct CORVdictionaryChains *chains;
 } CORVdictionary;
 
 extern const CORVclassDecl kDictionaryDecl;

@@ -4,7 +4,9 @@
 // Invariants: every entry is on exactly one chain, the one of bin
 // (hash % binCount), and at entries[entry->index]; entries[0..count) are the
 // live entries, in insertion order until a removal moves the last entry into
-// the gap. A new entry goes to the head of its chain. With automatic sizing
+// the gap. A new entry goes to the head of its chain. Each chain is mirrored
+// by an array of its hashes and entries (dictionary_chains.h), oldest first,
+// which is what the key search scans. With automatic sizing
 // the table grows through kDictionaryBinSizes once count exceeds 3/4 of the
 // bins. Keys and values released by an operation are released only after
 // the dictionary is consistent again and no longer busy, because a release
@@ -17,6 +19,7 @@
 #include "corv_array.h"
 #include "corv_dictionary.h"
 #include "lib/dictionary.h"
+#include "lib/dictionary_chains.h"
 #include "lib/variant.h"
 
 namespace {
@@ -75,20 +78,33 @@ CORVdictionaryEntry **NewBins(int32_t bins) {
       std::calloc(static_cast<size_t>(bins), sizeof(CORVdictionaryEntry *)));
 }
 
+// Replaces the chain tables by new ones of `bins` chains, empty; false when
+// they cannot be allocated (the old ones are then kept).
+bool ReplaceBins(CORVdictionary *d, int32_t bins, CORVdictionaryChains *chains) {
+  CORVdictionaryEntry **table = NewBins(bins);
+  if (!table || !chains) {
+    std::free(table);
+    corv::FreeDictionaryChains(chains);
+    return false;
+  }
+  std::free(d->bins);
+  corv::FreeDictionaryChains(d->chains);
+  d->bins = table;
+  d->chains = chains;
+  SetBinCount(d, bins);
+  return true;
+}
+
 // Moves every entry, in entry-array order, to the head of its chain in a
 // new table of `bins` chains. False when the table cannot be allocated.
 bool Rehash(CORVdictionary *d, int32_t bins) {
-  CORVdictionaryEntry **table = NewBins(bins);
-  if (!table) return false;
+  if (!ReplaceBins(d, bins, corv::BuildDictionaryChains(d->entries, d->count, bins))) return false;
   for (int32_t i = 0; i < d->count; ++i) {
     CORVdictionaryEntry *e = d->entries[i];
-    uint32_t bin = e->hash % static_cast<uint32_t>(bins);
-    e->next = table[bin];
-    table[bin] = e;
+    CORVdictionaryEntry **head = &d->bins[e->hash % static_cast<uint32_t>(bins)];
+    e->next = *head;
+    *head = e;
   }
-  std::free(d->bins);
-  d->bins = table;
-  SetBinCount(d, bins);
   return true;
 }
 
@@ -105,17 +121,45 @@ bool ResizeAutomatically(CORVdictionary *d) {
   return bins == d->binCount || Rehash(d, bins);
 }
 
-CORVdictionaryEntry *Find(CORVdictionary *d, const CORVvariant &key, uint32_t hash,
-                          CORVdictionaryEntry ***link = nullptr) {
-  CORVdictionaryEntry **at = &d->bins[hash % static_cast<uint32_t>(d->binCount)];
-  for (; *at; at = &(*at)->next) {
-    CORVdictionaryEntry *e = *at;
-    if (e->hash == hash && corv::VariantEquals(e->key, key)) {
-      if (link) *link = at;
-      return e;
-    }
+// Where a key is or would go: its bin and its slot in the bin's chain array
+// (-1 when the key is absent).
+struct Place {
+  uint32_t bin;
+  CORVdictionaryChain *chain;
+  int32_t slot;
+  CORVdictionaryEntry *entry() const { return slot >= 0 ? chain->entries()[slot] : nullptr; }
+};
+
+Place Locate(CORVdictionary *d, const CORVvariant &key, uint32_t hash) {
+  uint32_t bin = hash % static_cast<uint32_t>(d->binCount);
+  CORVdictionaryChain *chain = &d->chains->chain[bin];
+  return {bin, chain, corv::FindInChain(*chain, key, hash)};
+}
+
+CORVdictionaryEntry *Find(CORVdictionary *d, const CORVvariant &key, uint32_t hash) {
+  return Locate(d, key, hash).entry();
+}
+
+// The entry array's storage is allocated in powers of two, at or above its
+// capacity, so that growing by a fixed step does not copy the whole array
+// each time.
+size_t EntryStorage(int32_t capacity) {
+  size_t storage = 0;
+  if (capacity > 0)
+    for (storage = 16; storage < static_cast<size_t>(capacity);) storage *= 2;
+  return storage;
+}
+
+// Grows the entry array by its growth step when it is full.
+void MakeRoomForAnEntry(CORVdictionary *d) {
+  if (d->count < d->capacity) return;
+  int32_t capacity = d->capacity + (d->growthStep > 0 ? d->growthStep : 1);
+  if (EntryStorage(capacity) > EntryStorage(d->capacity)) {
+    void *grown = std::realloc(d->entries, sizeof(CORVdictionaryEntry *) * EntryStorage(capacity));
+    if (!grown) RaiseOutOfMemory();
+    d->entries = static_cast<CORVdictionaryEntry **>(grown);
   }
-  return nullptr;
+  d->capacity = capacity;
 }
 
 const CORVvariant &OrNil(const CORVvariant *v) {
@@ -136,13 +180,10 @@ void ReleaseEntries(CORVdictionaryEntry **entries, int32_t count) {
 // Empties the dictionary back to its first state and hands the old entry
 // array to the caller, who releases it once the dictionary is consistent.
 CORVdictionaryEntry **Detach(CORVdictionary *d, int32_t *count) {
-  CORVdictionaryEntry **bins = NewBins(kDictionaryInitialBins);
-  if (!bins) RaiseOutOfMemory();
+  if (!ReplaceBins(d, kDictionaryInitialBins, corv::NewDictionaryChains(kDictionaryInitialBins)))
+    RaiseOutOfMemory();
   CORVdictionaryEntry **entries = d->entries;
   *count = d->count;
-  std::free(d->bins);
-  d->bins = bins;
-  SetBinCount(d, kDictionaryInitialBins);
   d->fixedSize = false;
   d->entries = nullptr;
   d->count = d->capacity = 0;
@@ -188,9 +229,8 @@ extern "C" void dictionaryConstructor(CORVobject self) {
     dictionaryRemoveAll(self);
     return;
   }
-  d->bins = NewBins(kDictionaryInitialBins);
-  if (!d->bins) RaiseOutOfMemory();
-  SetBinCount(d, kDictionaryInitialBins);
+  if (!ReplaceBins(d, kDictionaryInitialBins, corv::NewDictionaryChains(kDictionaryInitialBins)))
+    RaiseOutOfMemory();
   d->fixedSize = false;
 }
 
@@ -200,7 +240,9 @@ extern "C" void dictionaryDestructor(CORVobject self) {
   CORVdictionaryEntry **entries = d->entries;
   int32_t count = d->count;
   std::free(d->bins);
+  corv::FreeDictionaryChains(d->chains);
   d->bins = nullptr;
+  d->chains = nullptr;
   d->entries = nullptr;
   d->count = d->capacity = d->binCount = 0;
   ReleaseEntries(entries, count);
@@ -219,27 +261,22 @@ extern "C" void dictionaryValueSetter(CORVobject self, const CORVvariant *key,
     if (!busy) return;
     const CORVvariant &k = OrNil(key);
     uint32_t hash = CORVVariantHash(&k);
-    if (CORVdictionaryEntry *found = Find(d, k, hash)) {
+    Place place = Locate(d, k, hash);
+    if (CORVdictionaryEntry *found = place.entry()) {
       replaced = found->value;
       found->value = CORVVariantCopy(value);
     } else {
-      if (d->count == d->capacity) {
-        int32_t step = d->growthStep > 0 ? d->growthStep : 1;
-        void *grown = std::realloc(
-            d->entries, sizeof(CORVdictionaryEntry *) * (static_cast<size_t>(d->capacity) + step));
-        if (!grown) RaiseOutOfMemory();
-        d->entries = static_cast<CORVdictionaryEntry **>(grown);
-        d->capacity += step;
-      }
+      MakeRoomForAnEntry(d);
+      if (!corv::ReserveChainSlot(place.chain)) RaiseOutOfMemory();
       auto *e = static_cast<CORVdictionaryEntry *>(std::malloc(sizeof(CORVdictionaryEntry)));
       if (!e) RaiseOutOfMemory();
       e->key = CORVVariantCopy(&k);
       e->value = CORVVariantCopy(value);
       e->hash = hash;
       e->index = d->count;
-      CORVdictionaryEntry **head = &d->bins[hash % static_cast<uint32_t>(d->binCount)];
-      e->next = *head;
-      *head = e;
+      e->next = d->bins[place.bin];
+      d->bins[place.bin] = e;
+      corv::AppendToChain(place.chain, e);
       d->entries[d->count++] = e;
       if (!d->fixedSize && d->binCount * 3 / 4 < d->count) ResizeAutomatically(d);
     }
@@ -282,10 +319,15 @@ extern "C" void dictionaryRemove(CORVobject self, const CORVvariant *key) {
     BusyScope busy(d);
     if (!busy) return;
     const CORVvariant &k = OrNil(key);
-    CORVdictionaryEntry **link = nullptr;
-    removed = Find(d, k, CORVVariantHash(&k), &link);
+    Place place = Locate(d, k, CORVVariantHash(&k));
+    removed = place.entry();
     if (!removed) RaiseKeyNotFound();
-    *link = removed->next;
+    // The next newer entry of the chain, or the bin itself, links to it.
+    if (place.slot + 1 < place.chain->count)
+      place.chain->entries()[place.slot + 1]->next = removed->next;
+    else
+      d->bins[place.bin] = removed->next;
+    corv::RemoveFromChain(place.chain, place.slot);
     CORVdictionaryEntry *last = d->entries[--d->count];
     d->entries[removed->index] = last;
     last->index = removed->index;
