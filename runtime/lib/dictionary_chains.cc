@@ -94,5 +94,11 @@ void corv::RemoveFromChain(CORVdictionaryChain *chain, int32_t slot) {
   std::memmove(chain->entries() + slot, chain->entries() + slot + 1,
                after * sizeof(CORVdictionaryEntry *));
   std::memmove(chain->hashes() + slot, chain->hashes() + slot + 1, after * sizeof(uint32_t));
-  --chain->count;
+  // An emptied array goes at once, while it is still in the cache: freeing
+  // many cold ones later, when the table goes, costs far more.
+  if (--chain->count == 0) {
+    std::free(chain->slots);
+    chain->slots = nullptr;
+    chain->capacity = 0;
+  }
 }

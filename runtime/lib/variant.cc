@@ -225,6 +225,31 @@ extern "C" CORVvariant CORVVariantFromObjectForm(CORVobject object) {
   return CORVVariantFromObject(object);
 }
 
+namespace {
+
+uint32_t AsciiUpper(uint32_t c) {
+  return c >= 'a' && c <= 'z' ? c - 32 : c;
+}
+
+// The hash of the leading ASCII bytes of single-byte text, and in *end where
+// they stop. Four bytes a step: the same sum as one byte a step, with only
+// one multiplication on the chain from step to step.
+uint32_t HashAsciiPrefix(const unsigned char *p, uint32_t length, uint32_t *end) {
+  constexpr uint32_t k31 = 31, k31x2 = k31 * k31, k31x3 = k31x2 * k31, k31x4 = k31x3 * k31;
+  uint32_t h = 0, i = 0;
+  for (; i + 4 <= length; i += 4) {
+    uint32_t a = p[i], b = p[i + 1], c = p[i + 2], d = p[i + 3];
+    if ((a | b | c | d) >= 0x80) break;
+    h = h * k31x4 + AsciiUpper(a) * k31x3 + AsciiUpper(b) * k31x2 + AsciiUpper(c) * k31 +
+        AsciiUpper(d);
+  }
+  for (; i < length && p[i] < 0x80; ++i) h = h * k31 + AsciiUpper(p[i]);
+  *end = i;
+  return h;
+}
+
+}  // namespace
+
 uint32_t corv::HashStringKey(CORVstring s) {
   const auto *p = reinterpret_cast<const unsigned char *>(CORVStringBytes(s));
   uint32_t length = CORVStringLength(s);
@@ -252,7 +277,9 @@ uint32_t corv::HashStringKey(CORVstring s) {
   if (encoding == 0x0E000100u) unit = 4, bigEndian = true;
   if (unit == 1) {
     bool utf8 = encoding == kEncodingUTF8 || encoding == kEncodingASCII;
-    for (uint32_t i = 0; i < length;) {
+    uint32_t i = 0;
+    h = HashAsciiPrefix(p, length, &i);  // most keys are all ASCII
+    while (i < length) {
       uint32_t lead = p[i];
       if (lead < 0x80 || !utf8) {
         feed(lead);

@@ -44,6 +44,37 @@ TEST_F(VariantTest, StringHashFoldsAsciiCase) {
   EXPECT_EQ(Variant("").Hash(), 0u);
 }
 
+// The hash of text of every length, with non-ASCII characters at every
+// position, is the byte-by-byte sum: ASCII letters folded, each run of
+// characters outside ASCII counted once as 0x80 taken as a signed byte.
+TEST_F(VariantTest, StringHashIsTheFoldedSumAtEveryLength) {
+  auto reference = [](const std::string &text) {
+    uint32_t h = 0;
+    bool inRun = false;
+    for (unsigned char c : text) {
+      if (c < 0x80) {
+        h = h * 31 + static_cast<uint32_t>(std::toupper(c));
+        inRun = false;
+      } else if (!inRun) {
+        h = h * 31 + static_cast<uint32_t>(-128);
+        inRun = true;
+      }
+    }
+    return h;
+  };
+  const std::string letters = "aZ/_9qQ~mN0 ";
+  for (size_t length = 0; length <= 40; ++length) {
+    std::string text;
+    for (size_t i = 0; i < length; ++i) text += letters[(i * 7 + length) % letters.size()];
+    ASSERT_EQ(Variant(text.c_str()).Hash(), reference(text)) << text;
+    ASSERT_EQ(Encoded(text, 0xFFFF04E4u).Hash(), reference(text)) << text;  // Windows-1252
+    for (size_t at = 0; at <= length; ++at) {
+      std::string mixed = text.substr(0, at) + "\xC3\xA4\xC3\xB6" + text.substr(at);
+      ASSERT_EQ(Variant(mixed.c_str()).Hash(), reference(mixed)) << mixed;
+    }
+  }
+}
+
 TEST_F(VariantTest, StringsThatCompareEqualHashAlikeAcrossCaseAndEncodings) {
   // Non-ASCII letters differing in case, in UTF-8.
   Variant upper("\xC3\x84RGER"), lower("\xC3\xA4rger");
