@@ -127,7 +127,7 @@ struct Place {
   uint32_t bin;
   CORVdictionaryChain *chain;
   int32_t slot;
-  CORVdictionaryEntry *entry() const { return slot >= 0 ? chain->entries()[slot] : nullptr; }
+  CORVdictionaryEntry *entry() const { return slot >= 0 ? chain->EntryAt(slot) : nullptr; }
 };
 
 Place Locate(CORVdictionary *d, const CORVvariant &key, uint32_t hash) {
@@ -324,7 +324,7 @@ extern "C" void dictionaryRemove(CORVobject self, const CORVvariant *key) {
     if (!removed) RaiseKeyNotFound();
     // The next newer entry of the chain, or the bin itself, links to it.
     if (place.slot + 1 < place.chain->count)
-      place.chain->entries()[place.slot + 1]->next = removed->next;
+      place.chain->EntryAt(place.slot + 1)->next = removed->next;
     else
       d->bins[place.bin] = removed->next;
     corv::RemoveFromChain(place.chain, place.slot);

@@ -8,23 +8,22 @@
 
 namespace {
 
-constexpr int32_t kFirstChainCapacity = 4;
+// The smallest array; a chain of one entry keeps it without one.
+constexpr int32_t kFirstArrayCapacity = 4;
 
-size_t ArrayBytes(int32_t capacity) {
-  return static_cast<size_t>(capacity) * (sizeof(CORVdictionaryEntry *) + sizeof(uint32_t));
-}
-
-// Gives the chain an array of `capacity` slots, keeping its slots. False when
-// memory cannot be had (the chain is then unchanged).
+// Gives the chain an array of `capacity` (at least kFirstArrayCapacity)
+// slots, keeping its slots. False when memory cannot be had (the chain is
+// then unchanged).
 bool Reallocate(CORVdictionaryChain *chain, int32_t capacity) {
-  auto *slots = static_cast<CORVdictionaryEntry **>(std::malloc(ArrayBytes(capacity)));
+  size_t bytes = static_cast<size_t>(capacity) * (sizeof(CORVdictionaryEntry *) + sizeof(uint32_t));
+  auto *slots = static_cast<CORVdictionaryEntry **>(std::malloc(bytes));
   if (!slots) return false;
-  if (chain->count > 0) {
-    size_t n = static_cast<size_t>(chain->count);
-    std::memcpy(slots, chain->entries(), n * sizeof(CORVdictionaryEntry *));
-    std::memcpy(slots + capacity, chain->hashes(), n * sizeof(uint32_t));
+  auto *hashes = reinterpret_cast<uint32_t *>(slots + capacity);
+  for (int32_t k = 0; k < chain->count; ++k) {
+    slots[k] = chain->EntryAt(k);
+    hashes[k] = chain->HashAt(k);
   }
-  std::free(chain->slots);
+  if (chain->capacity > 1) std::free(chain->slots);
   chain->slots = slots;
   chain->capacity = capacity;
   return true;
@@ -47,7 +46,8 @@ CORVdictionaryChains *corv::NewDictionaryChains(int32_t bins) {
 
 void corv::FreeDictionaryChains(CORVdictionaryChains *t) {
   if (!t) return;
-  for (int32_t b = 0; b < t->bins; ++b) std::free(t->chain[b].slots);
+  for (int32_t b = 0; b < t->bins; ++b)
+    if (t->chain[b].capacity > 1) std::free(t->chain[b].slots);
   std::free(t->chain);
   std::free(t);
 }
@@ -64,10 +64,12 @@ CORVdictionaryChains *corv::BuildDictionaryChains(CORVdictionaryEntry *const *en
   for (int32_t i = 0; i < count; ++i) ++chainOf(entries[i])->count;
   for (int32_t b = 0; b < bins; ++b) {
     CORVdictionaryChain &chain = t->chain[b];
-    if (chain.count == 0) continue;
-    int32_t capacity = kFirstChainCapacity;
-    while (capacity < chain.count) capacity *= 2;
+    int32_t needed = chain.count;
     chain.count = 0;
+    if (needed == 1) chain.capacity = 1;
+    if (needed <= 1) continue;
+    int32_t capacity = kFirstArrayCapacity;
+    while (capacity < needed) capacity *= 2;
     if (!Reallocate(&chain, capacity)) {
       FreeDictionaryChains(t);
       return nullptr;
@@ -79,20 +81,34 @@ CORVdictionaryChains *corv::BuildDictionaryChains(CORVdictionaryEntry *const *en
 
 bool corv::ReserveChainSlot(CORVdictionaryChain *chain) {
   if (chain->count < chain->capacity) return true;
-  return Reallocate(chain, chain->capacity > 0 ? chain->capacity * 2 : kFirstChainCapacity);
+  if (chain->capacity == 0) {
+    chain->capacity = 1;
+    chain->single = nullptr;
+    return true;
+  }
+  int32_t capacity = chain->capacity * 2;
+  return Reallocate(chain, capacity < kFirstArrayCapacity ? kFirstArrayCapacity : capacity);
 }
 
 int32_t corv::FindInChain(const CORVdictionaryChain &chain, const CORVvariant &key, uint32_t hash) {
+  if (chain.IsSingle())
+    return chain.count == 1 && chain.single->hash == hash && VariantEquals(chain.single->key, key)
+               ? 0
+               : -1;
   const uint32_t *hashes = chain.hashes();
   for (int32_t slot = chain.count - 1; slot >= 0; --slot)
-    if (hashes[slot] == hash && VariantEquals(chain.entries()[slot]->key, key)) return slot;
+    if (hashes[slot] == hash && VariantEquals(chain.slots[slot]->key, key)) return slot;
   return -1;
 }
 
 void corv::RemoveFromChain(CORVdictionaryChain *chain, int32_t slot) {
+  if (chain->IsSingle()) {
+    chain->single = nullptr;
+    chain->count = 0;
+    return;
+  }
   size_t after = static_cast<size_t>(chain->count - slot - 1);
-  std::memmove(chain->entries() + slot, chain->entries() + slot + 1,
-               after * sizeof(CORVdictionaryEntry *));
+  std::memmove(chain->slots + slot, chain->slots + slot + 1, after * sizeof(CORVdictionaryEntry *));
   std::memmove(chain->hashes() + slot, chain->hashes() + slot + 1, after * sizeof(uint32_t));
   // An emptied array goes at once, while it is still in the cache: freeing
   // many cold ones later, when the table goes, costs far more.

@@ -15,14 +15,22 @@
 #include "corv_dictionary.h"
 #include "corv_variant.h"
 
-/// One bin's chain as an array. Oldest entry first.
+/// One bin's chain as an array, oldest entry first. A chain that has held
+/// no more than one entry keeps it in place of the array, so the many short
+/// chains of a sparse table cost no allocation and no extra cache line; the
+/// hash is then read from the entry.
 struct CORVdictionaryChain {
   int32_t count;
-  int32_t capacity;
-  /// `capacity` entry pointers, then `capacity` hashes.
-  CORVdictionaryEntry **slots;
+  int32_t capacity;  ///< 1: the one slot is `single`
+  union {
+    CORVdictionaryEntry **slots;  ///< `capacity` entry pointers, then `capacity` hashes
+    CORVdictionaryEntry *single;
+  };
 
-  CORVdictionaryEntry **entries() const { return slots; }
+  bool IsSingle() const { return capacity == 1; }
+  CORVdictionaryEntry *EntryAt(int32_t slot) const { return IsSingle() ? single : slots[slot]; }
+  uint32_t HashAt(int32_t slot) const { return IsSingle() ? single->hash : hashes()[slot]; }
+  /// The array's hashes, when it is not single.
   uint32_t *hashes() const { return reinterpret_cast<uint32_t *>(slots + capacity); }
 };
 
@@ -49,8 +57,13 @@ CORVdictionaryChains *BuildDictionaryChains(CORVdictionaryEntry *const *entries,
 bool ReserveChainSlot(CORVdictionaryChain *chain);
 /// Appends an entry as the newest of the chain; room must be reserved.
 inline void AppendToChain(CORVdictionaryChain *chain, CORVdictionaryEntry *entry) {
-  chain->hashes()[chain->count] = entry->hash;
-  chain->entries()[chain->count++] = entry;
+  if (chain->IsSingle()) {
+    chain->single = entry;
+  } else {
+    chain->hashes()[chain->count] = entry->hash;
+    chain->slots[chain->count] = entry;
+  }
+  ++chain->count;
 }
 /// The slot of the newest entry whose key equals `key`, or -1.
 int32_t FindInChain(const CORVdictionaryChain &chain, const CORVvariant &key, uint32_t hash);

@@ -69,8 +69,8 @@ void ExpectChainsMirrored(const CORVdictionary *d) {
     ASSERT_LE(chain.count, chain.capacity);
     for (int32_t slot = 0; slot < chain.count; ++slot) {
       const CORVdictionaryEntry *e = linked[linked.size() - 1 - static_cast<size_t>(slot)];
-      ASSERT_EQ(chain.entries()[slot], e) << "bin " << b << " slot " << slot;
-      EXPECT_EQ(chain.hashes()[slot], e->hash);
+      ASSERT_EQ(chain.EntryAt(slot), e) << "bin " << b << " slot " << slot;
+      EXPECT_EQ(chain.HashAt(slot), e->hash);
       EXPECT_EQ(e->hash % static_cast<uint32_t>(d->binCount), static_cast<uint32_t>(b));
       ASSERT_GE(e->index, 0);
       ASSERT_LT(e->index, d->count);
@@ -202,6 +202,36 @@ TEST_F(DictionaryChainsTest, OneBinKeepsTheChainNewestFirst) {
       ASSERT_EQ(Get(d, Upper(KeyName(i)).c_str()), i == 10 ? 1000 : i);
     }
   ExpectChainsMirrored(d.get());
+}
+
+// A sparse table: most chains hold one entry, some two or three; chains grow
+// past one entry, shrink back and fill again.
+TEST_F(DictionaryChainsTest, SparseTableChainsGrowAndShrink) {
+  auto d = NewDictionary();
+  dictionarySetBins(Obj(d), 100003);
+  constexpr int kCount = 30000;
+  for (int i = 0; i < kCount; ++i) Set(d, KeyName(i).c_str(), i);
+  ExpectChainsMirrored(d.get());
+  int longer = 0;
+  for (int32_t b = 0; b < d->binCount; ++b) longer += d->chains->chain[b].count > 1;
+  EXPECT_GT(longer, 1000);  // the test covers chains past one entry
+  for (int i = 0; i < kCount; i += 2) dictionaryRemove(Obj(d), Variant(KeyName(i).c_str()).get());
+  ExpectChainsMirrored(d.get());
+  for (int i = 0; i < kCount; ++i) {
+    Variant key(Upper(KeyName(i)).c_str());
+    ASSERT_EQ(dictionaryHasKey(Obj(d), key.get()), i % 2 == 1) << i;
+    if (i % 2) {
+      ASSERT_EQ(Get(d, key), i);
+    }
+  }
+  for (int i = 0; i < kCount; i += 2) Set(d, KeyName(i).c_str(), -i);
+  for (int i = 1; i < kCount; i += 2) dictionaryRemove(Obj(d), Variant(KeyName(i).c_str()).get());
+  ExpectChainsMirrored(d.get());
+  for (int i = 0; i < kCount; i += 2) ASSERT_EQ(Get(d, KeyName(i).c_str()), -i);
+  dictionarySetBins(Obj(d), 0);
+  EXPECT_EQ(dictionaryGetBins(Obj(d)), 32749);
+  ExpectChainsMirrored(d.get());
+  for (int i = 0; i < kCount; i += 2) ASSERT_EQ(Get(d, Upper(KeyName(i)).c_str()), -i);
 }
 
 // Keys that differ only in ASCII case are one key, in one bin or in many.
