@@ -78,8 +78,9 @@ CORVdictionaryEntry **NewBins(int32_t bins) {
       std::calloc(static_cast<size_t>(bins), sizeof(CORVdictionaryEntry *)));
 }
 
-// Replaces the chain tables by new ones of `bins` chains, empty; false when
-// they cannot be allocated (the old ones are then kept).
+// Puts a new table of `bins` empty chain heads and the given chain arrays in
+// place of the old ones; false when either could not be allocated (the old
+// ones are then kept).
 bool ReplaceBins(CORVdictionary *d, int32_t bins, CORVdictionaryChains *chains) {
   CORVdictionaryEntry **table = NewBins(bins);
   if (!table || !chains) {
