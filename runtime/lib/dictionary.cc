@@ -122,10 +122,11 @@ bool ResizeAutomatically(CORVdictionary *d) {
   return bins == d->binCount || Rehash(d, bins);
 }
 
-// Where a key is or would go: its bin and its slot in the bin's chain array
-// (-1 when the key is absent).
+// Where a key is or would go: its bin, the head of the bin's chain, and the
+// key's slot in the bin's chain array (-1 when the key is absent).
 struct Place {
   uint32_t bin;
+  CORVdictionaryEntry *head;
   CORVdictionaryChain *chain;
   int32_t slot;
   CORVdictionaryEntry *entry() const { return slot >= 0 ? chain->EntryAt(slot) : nullptr; }
@@ -133,8 +134,11 @@ struct Place {
 
 Place Locate(CORVdictionary *d, const CORVvariant &key, uint32_t hash) {
   uint32_t bin = hash % static_cast<uint32_t>(d->binCount);
-  CORVdictionaryChain *chain = &d->chains->chain[bin];
-  return {bin, chain, corv::FindInChain(*chain, key, hash)};
+  // The head is read before the search, so that in a large table the cache
+  // misses on both tables are under way at once.
+  Place place = {bin, d->bins[bin], &d->chains->chain[bin], -1};
+  place.slot = corv::FindInChain(*place.chain, key, hash);
+  return place;
 }
 
 CORVdictionaryEntry *Find(CORVdictionary *d, const CORVvariant &key, uint32_t hash) {
@@ -275,7 +279,7 @@ extern "C" void dictionaryValueSetter(CORVobject self, const CORVvariant *key,
       e->value = CORVVariantCopy(value);
       e->hash = hash;
       e->index = d->count;
-      e->next = d->bins[place.bin];
+      e->next = place.head;
       d->bins[place.bin] = e;
       corv::AppendToChain(place.chain, e);
       d->entries[d->count++] = e;
@@ -323,11 +327,11 @@ extern "C" void dictionaryRemove(CORVobject self, const CORVvariant *key) {
     Place place = Locate(d, k, CORVVariantHash(&k));
     removed = place.entry();
     if (!removed) RaiseKeyNotFound();
-    // The next newer entry of the chain, or the bin itself, links to it.
-    if (place.slot + 1 < place.chain->count)
-      place.chain->EntryAt(place.slot + 1)->next = removed->next;
-    else
+    // The bin itself, or the next newer entry of the chain, links to it.
+    if (removed == place.head)
       d->bins[place.bin] = removed->next;
+    else
+      place.chain->EntryAt(place.slot + 1)->next = removed->next;
     corv::RemoveFromChain(place.chain, place.slot);
     CORVdictionaryEntry *last = d->entries[--d->count];
     d->entries[removed->index] = last;
