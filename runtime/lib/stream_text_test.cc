@@ -71,6 +71,26 @@ TEST_F(TextStreamTest, CRLFAndLoneCRAndLoneLFEachEndOneLine) {
   EXPECT_EQ(Take(TextInputStreamReadLine(in.object(), nullptr)), "");  // at the end
 }
 
+TEST_F(TextStreamTest, EveryLineLengthAndTerminatorReadsBackExactly) {
+  // Lines of 0 to 40 bytes, each with CR, LF or CR LF, so that terminators
+  // fall at every offset of the scanner's blocks and of the buffer.
+  const char *endings[] = {"\r", "\n", "\r\n"};
+  std::string content;
+  std::vector<std::string> expected;
+  for (int round = 0; round < 6; ++round) {
+    for (int length = 0; length <= 40; ++length) {
+      std::string line;
+      for (int i = 0; i < length; ++i) line += static_cast<char>('a' + (i + round) % 26);
+      expected.push_back(line);
+      content += line + endings[(length + round) % 3];
+    }
+  }
+  content += "last";  // no terminator at the end of the file
+  expected.push_back("last");
+  ASSERT_GT(content.size(), 3u * kTextInputBufferSize);
+  EXPECT_EQ(Lines(OpenText("lengths", content)), expected);
+}
+
 TEST_F(TextStreamTest, EmptyFileIsAtItsEndAtOnce) {
   Ref<> in = OpenText("empty", "");
   ASSERT_TRUE(in);
