@@ -205,14 +205,14 @@ extern "C" void RuntimeRun(void) {
   if (state.runStarted) return;
   state.runStarted = true;
   state.inRun = true;
+  // Run is over however this frame is left; the quit's EndException passes
+  // through to the image's frame without being caught and raised again here.
+  struct LeaveRun {
+    corv::AppState &state;
+    ~LeaveRun() { state.inRun = false; }
+  } leave{state};
   CORVCallThroughApplication(&corv::RunEventCaller);
-  try {
-    ApplicationQuit(state.exitCodeCopy, true);
-  } catch (...) {
-    state.inRun = false;  // the EndException goes on to the image's frame
-    throw;
-  }
-  state.inRun = false;
+  ApplicationQuit(state.exitCodeCopy, true);
 }
 
 extern "C" CORVobject getAppObject(void) {
