@@ -12,29 +12,16 @@
 #include "corv/variant.h"
 #include "lib/dictionary.h"
 #include "lib/dictionary_chains.h"
-#include "runtime_test.h"
+#include "lib/dictionary_test_util.h"
 
 namespace {
 
-using corv::Ref;
-using corv::Variant;
-using corv::testing::RuntimeTest;
+using namespace corv::dictionary_test;
 
-class DictionaryChainsTest : public RuntimeTest {
- protected:
-  Ref<CORVdictionary> NewDictionary() { return corv::New<CORVdictionary>(&kDictionaryDecl); }
-};
+class DictionaryChainsTest : public DictionaryTestBase {};
 
-CORVobject Obj(const Ref<CORVdictionary> &d) {
-  return d.object();
-}
-
-void Set(const Ref<CORVdictionary> &d, const Variant &key, const Variant &value) {
-  dictionaryValueSetter(Obj(d), key.get(), value.get());
-}
-
-int64_t Get(const Ref<CORVdictionary> &d, const Variant &key) {
-  return Variant::Adopt(dictionaryValueGetter(Obj(d), key.get())).Int64Value();
+int64_t GetInteger(const Ref<CORVdictionary> &d, const Variant &key) {
+  return Get(d, key).Int64Value();
 }
 
 std::string KeyName(int i) {
@@ -102,7 +89,7 @@ TEST_F(DictionaryChainsTest, RemovalMovesTheLastEntryAcrossBins) {
         Variant key(KeyName(i).c_str());
         ASSERT_EQ(dictionaryHasKey(Obj(d), key.get()), present[i]) << KeyName(i);
         if (present[i]) {
-          ASSERT_EQ(Get(d, key), i);
+          ASSERT_EQ(GetInteger(d, key), i);
         }
       }
     }
@@ -110,7 +97,7 @@ TEST_F(DictionaryChainsTest, RemovalMovesTheLastEntryAcrossBins) {
   EXPECT_EQ(dictionaryCount(Obj(d)), 0);
   // The emptied chains take new keys again.
   for (int i = 0; i < 100; ++i) Set(d, KeyName(i).c_str(), -i);
-  for (int i = 0; i < 100; ++i) EXPECT_EQ(Get(d, Upper(KeyName(i)).c_str()), -i);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(GetInteger(d, Upper(KeyName(i)).c_str()), -i);
   ExpectChainsMirrored(d.get());
 }
 
@@ -124,14 +111,14 @@ TEST_F(DictionaryChainsTest, GrowthThroughSeveralSizesKeepsEveryKey) {
     if (bins == sizesSeen.back()) continue;
     sizesSeen.push_back(bins);
     ExpectChainsMirrored(d.get());
-    for (int k = 0; k <= i; ++k) ASSERT_EQ(Get(d, Upper(KeyName(k)).c_str()), k) << bins;
+    for (int k = 0; k <= i; ++k) ASSERT_EQ(GetInteger(d, Upper(KeyName(k)).c_str()), k) << bins;
   }
   EXPECT_EQ(sizesSeen, (std::vector<int32_t>{61, 127, 251, 509, 1021, 2039, 4093, 8191, 16381}));
   // Keys in insertion order, values replaced in place.
   for (int i = 0; i < 12000; i += 7) Set(d, Upper(KeyName(i)).c_str(), i + 1);
   for (int i = 0; i < 12000; ++i) {
     ASSERT_EQ(Variant::Adopt(dictionaryKey(Obj(d), i)).StringValue().view(), KeyName(i));
-    ASSERT_EQ(Get(d, KeyName(i).c_str()), i % 7 == 0 ? i + 1 : i);
+    ASSERT_EQ(GetInteger(d, KeyName(i).c_str()), i % 7 == 0 ? i + 1 : i);
   }
   ExpectChainsMirrored(d.get());
 }
@@ -150,7 +137,7 @@ TEST_F(DictionaryChainsTest, ClearAfterSevenBinsByHandStartsOverAutomatically) {
   EXPECT_FALSE(dictionaryHasKey(Obj(d), Variant(KeyName(3).c_str()).get()));
   for (int i = 0; i < 200; ++i) Set(d, KeyName(i).c_str(), 2 * i);
   EXPECT_EQ(dictionaryGetBins(Obj(d)), 509);  // grew again: 200 > 251 * 3 / 4
-  for (int i = 0; i < 200; ++i) EXPECT_EQ(Get(d, Upper(KeyName(i)).c_str()), 2 * i);
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(GetInteger(d, Upper(KeyName(i)).c_str()), 2 * i);
   ExpectChainsMirrored(d.get());
   dictionaryRemoveAll(Obj(d));
   dictionaryRemoveAll(Obj(d));  // an empty table clears too
@@ -190,7 +177,7 @@ TEST_F(DictionaryChainsTest, OneBinKeepsTheChainNewestFirst) {
   EXPECT_EQ(chainKeys(), expected);
   for (int i = 1; i < kCount - 1; ++i)
     if (i != 150) {
-      ASSERT_EQ(Get(d, KeyName(i).c_str()), i == 10 ? 1000 : i);
+      ASSERT_EQ(GetInteger(d, KeyName(i).c_str()), i == 10 ? 1000 : i);
     }
   ExpectChainsMirrored(d.get());
 
@@ -199,7 +186,7 @@ TEST_F(DictionaryChainsTest, OneBinKeepsTheChainNewestFirst) {
   EXPECT_EQ(dictionaryGetBins(Obj(d)), 509);
   for (int i = 1; i < kCount - 1; ++i)
     if (i != 150) {
-      ASSERT_EQ(Get(d, Upper(KeyName(i)).c_str()), i == 10 ? 1000 : i);
+      ASSERT_EQ(GetInteger(d, Upper(KeyName(i)).c_str()), i == 10 ? 1000 : i);
     }
   ExpectChainsMirrored(d.get());
 }
@@ -221,17 +208,17 @@ TEST_F(DictionaryChainsTest, SparseTableChainsGrowAndShrink) {
     Variant key(Upper(KeyName(i)).c_str());
     ASSERT_EQ(dictionaryHasKey(Obj(d), key.get()), i % 2 == 1) << i;
     if (i % 2) {
-      ASSERT_EQ(Get(d, key), i);
+      ASSERT_EQ(GetInteger(d, key), i);
     }
   }
   for (int i = 0; i < kCount; i += 2) Set(d, KeyName(i).c_str(), -i);
   for (int i = 1; i < kCount; i += 2) dictionaryRemove(Obj(d), Variant(KeyName(i).c_str()).get());
   ExpectChainsMirrored(d.get());
-  for (int i = 0; i < kCount; i += 2) ASSERT_EQ(Get(d, KeyName(i).c_str()), -i);
+  for (int i = 0; i < kCount; i += 2) ASSERT_EQ(GetInteger(d, KeyName(i).c_str()), -i);
   dictionarySetBins(Obj(d), 0);
   EXPECT_EQ(dictionaryGetBins(Obj(d)), 32749);
   ExpectChainsMirrored(d.get());
-  for (int i = 0; i < kCount; i += 2) ASSERT_EQ(Get(d, Upper(KeyName(i)).c_str()), -i);
+  for (int i = 0; i < kCount; i += 2) ASSERT_EQ(GetInteger(d, Upper(KeyName(i)).c_str()), -i);
 }
 
 // Keys that differ only in ASCII case are one key, in one bin or in many.
@@ -244,13 +231,13 @@ TEST_F(DictionaryChainsTest, KeysEqualIgnoringCaseMeet) {
     for (int n = 0; n < 3; ++n) {
       Set(d, spellings[n], 100 + n);
       EXPECT_EQ(dictionaryCount(Obj(d)), 401);
-      for (const char *spelling : spellings) EXPECT_EQ(Get(d, spelling), 100 + n);
+      for (const char *spelling : spellings) EXPECT_EQ(GetInteger(d, spelling), 100 + n);
     }
     EXPECT_EQ(Variant::Adopt(dictionaryKey(Obj(d), 400)).StringValue().view(), spellings[0]);
     dictionaryRemove(Obj(d), Variant(spellings[2]).get());
     for (const char *spelling : spellings)
       EXPECT_FALSE(dictionaryHasKey(Obj(d), Variant(spelling).get()));
-    EXPECT_EQ(Get(d, "ITEM_7/NAME"), 7);
+    EXPECT_EQ(GetInteger(d, "ITEM_7/NAME"), 7);
     ExpectChainsMirrored(d.get());
   }
 }
@@ -273,7 +260,7 @@ TEST_F(DictionaryChainsTest, EntryArrayGrowsByTheGrowthStep) {
   EXPECT_EQ(d->capacity, capacity + 1);
   for (int i = 0; i < 20000; i += 7)
     if (i != 5) {
-      ASSERT_EQ(Get(d, i), i);
+      ASSERT_EQ(GetInteger(d, i), i);
     }
   ExpectChainsMirrored(d.get());
 }

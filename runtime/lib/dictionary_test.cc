@@ -12,30 +12,13 @@
 #include "corv/ref.h"
 #include "corv/variant.h"
 #include "lib/dictionary.h"
-#include "runtime_test.h"
+#include "lib/dictionary_test_util.h"
 
 namespace {
 
-using corv::Ref;
-using corv::Variant;
-using corv::testing::RuntimeTest;
+using namespace corv::dictionary_test;
 
-class DictionaryTest : public RuntimeTest {
- protected:
-  Ref<CORVdictionary> NewDictionary() { return corv::New<CORVdictionary>(&kDictionaryDecl); }
-};
-
-CORVobject Obj(const Ref<CORVdictionary> &d) {
-  return d.object();
-}
-
-void Set(const Ref<CORVdictionary> &d, const Variant &key, const Variant &value) {
-  dictionaryValueSetter(Obj(d), key.get(), value.get());
-}
-
-Variant Get(const Ref<CORVdictionary> &d, const Variant &key) {
-  return Variant::Adopt(dictionaryValueGetter(Obj(d), key.get()));
-}
+class DictionaryTest : public DictionaryTestBase {};
 
 std::string Text(const Variant &v) {
   return std::string(v.StringValue().view());
