@@ -223,14 +223,6 @@ TEST_F(AppTest, VersionPropertiesComeFromTheVersionRecord) {
   EXPECT_EQ(AppIntegerVersionStuffGetter(nullptr, kAppStageCode), -1);
 }
 
-TEST_F(AppTest, ScriptCodesFromTheUsersLanguage) {
-  EXPECT_EQ(corv::ScriptCodeForLanguage("zh_TW.UTF-8"), 21);
-  EXPECT_EQ(corv::ScriptCodeForLanguage("ja_JP.UTF-8"), 13);
-  EXPECT_EQ(corv::ScriptCodeForLanguage("zh_CN"), 20);
-  EXPECT_EQ(corv::ScriptCodeForLanguage("de_DE.UTF-8"), 0);
-  EXPECT_EQ(corv::ScriptCodeForLanguage(nullptr), 0);
-}
-
 // The event loop.
 int gPolls = 0;
 void CountPoll(CORVobject) {
