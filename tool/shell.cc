@@ -2,7 +2,7 @@
 #include "shell.h"
 
 #include "plugin_entries.h"
-#include "shell/shell_instance.h"
+#include "corv_shell.h"
 
 namespace kilnrun {
 namespace {

@@ -15,7 +15,7 @@
 #include "image_builder.h"
 #include "platform/executable.h"
 #include "runtime_test.h"
-#include "shell/shell_instance.h"
+#include "corv_shell.h"
 
 namespace {
 
