@@ -1,8 +1,8 @@
 // Shell objects through the plugin entries.
 #include "shell.h"
 
-#include "plugin_entries.h"
 #include "corv_shell.h"
+#include "plugin_entries.h"
 
 namespace kilnrun {
 namespace {

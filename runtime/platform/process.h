@@ -58,8 +58,6 @@ Result<ChildState> CollectChildOutput(ChildProcess *child, std::string *output,
 /// output into `output` meanwhile so that neither side waits on the other.
 /// Fails with EPIPE once the child no longer reads its input.
 Status WriteChildInput(ChildProcess *child, const std::string &bytes, std::string *output);
-/// How long EndChild gives the processes it asked to terminate.
-inline constexpr int kEndGraceMilliseconds = 100;
 /// Ends a child that has not ended: closes its input and output, asks every
 /// process of its group to terminate, kills those left after a short grace,
 /// and reaps the child. Gives its exit status (a failure: it could not be

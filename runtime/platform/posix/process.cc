@@ -21,6 +21,9 @@ namespace corv::platform {
 
 namespace {
 
+// How long EndChild gives the processes it asked to terminate.
+constexpr int kEndGraceMilliseconds = 100;
+
 int ExitStatus(int status) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
