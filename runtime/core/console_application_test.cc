@@ -365,6 +365,10 @@ TEST_F(AppTest, ATimerRemovedByItsOwnActionEndsTheWalk) {
                                                    0,
                                                    handlers,
                                                    1};
+  // The test sets the time: a timer pass in the same millisecond as the
+  // previous test's last one would be skipped.
+  uint32_t now = CORVCurrentMilliseconds() + 1000000;
+  corv::platform::FixMillisecondCounterForTest(now);
   CORVobject first = CORVInstantiateDeclaration(&kSelfRemovingTimer);
   CORVobject second = CORVInstantiateDeclaration(&kSelfRemovingTimer);
   TimerPeriodSetter(first, 1);
@@ -374,9 +378,10 @@ TEST_F(AppTest, ATimerRemovedByItsOwnActionEndsTheWalk) {
   gFired = 0;
   RuntimeDoEvents(-1);
   EXPECT_EQ(gFired, 1);  // the second is left for the next step
-  RuntimeDoEvents(5);
+  corv::platform::FixMillisecondCounterForTest(now + 5);
   RuntimeDoEvents(-1);
   EXPECT_EQ(gFired, 2);
+  corv::platform::ResumeSystemClockForTest();
   RuntimeUnlockObject(app);
 }
 
