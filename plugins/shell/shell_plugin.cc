@@ -10,7 +10,7 @@
 
 namespace {
 
-plugin::Runtime gRuntime;
+using plugin::gRuntime;
 
 CORVshellData *Data(CORVobject self) {
   return reinterpret_cast<CORVshellData *>(reinterpret_cast<char *>(self) +
@@ -47,7 +47,7 @@ void Run(CORVobject self, const std::string &command) {
   data->errorCode = outcome.exitStatus;
   data->isRunning = false;
   gRuntime.UnlockString(data->result);
-  data->result = gRuntime.MakeString(outcome.output, kEncodingUTF8);
+  data->result = corv::String(outcome.output, kEncodingUTF8).Leak();
   data->readPosition = 0;
 }
 
@@ -66,7 +66,7 @@ CORVstring ReadAll(CORVobject self) {
   std::string all = plugin::Text(data->result);
   std::string unread = data->readPosition < all.size() ? all.substr(data->readPosition) : "";
   data->readPosition = static_cast<uint32_t>(all.size());
-  return gRuntime.MakeString(unread, kEncodingUTF8);
+  return corv::String(unread, kEncodingUTF8).Leak();
 }
 
 void RequireRunning(CORVobject self) {
