@@ -26,16 +26,11 @@ void ArgumentProcessorFinalizer(CORVobject obj) {
   self->executePath = nullptr;
 }
 
-// The language's assignment to a String field of a record.
-void Store(CORVstring *field, const String &text) {
-  *field = RuntimeLockUnlockStrings(text.get(), *field);
-}
-
 using ArgumentArray = corv::Array<ArgumentValue *>;
 
 corv::Ref<ArgumentValue> Append(const ArgumentArray &arguments, const String &name) {
   auto value = corv::New<ArgumentValue>(&kArgumentValueDecl);
-  Store(&value->name, name);
+  corv::Assign(&value->name, name);
   arguments.Append(value);
   return value;
 }
@@ -85,7 +80,7 @@ void ArgumentProcessor::Process(CORVobject args, CORVobject wordOptions) {
   auto words = corv::StringArray::Share(wordOptions);
   auto parsed = ArgumentArray::Share(arguments);
   int32_t last = list.UBound();
-  Store(&executePath, last >= 0 ? list(0) : String());
+  corv::Assign(&executePath, last >= 0 ? list(0) : String());
   parsed.Redim(-1);
   bool haveWords = words && words.UBound() >= 0;
   corv::Ref<ArgumentValue> pending;
@@ -104,8 +99,8 @@ void ArgumentProcessor::Process(CORVobject args, CORVobject wordOptions) {
       corv::Ref<ArgumentValue> named = Append(parsed, rest);
       int32_t equals = InStr(rest, "=");
       if (equals > 0) {
-        Store(&named->name, Left(rest, equals - 1));
-        Store(&named->value, Mid(rest, equals + 1));
+        corv::Assign(&named->name, Left(rest, equals - 1));
+        corv::Assign(&named->value, Mid(rest, equals + 1));
         pending = nullptr;
       } else {
         pending = named;
@@ -113,10 +108,10 @@ void ArgumentProcessor::Process(CORVobject args, CORVobject wordOptions) {
       continue;
     }
     if (pending && !String::Share(pending->name).empty()) {
-      Store(&pending->value, a);
+      corv::Assign(&pending->value, a);
       pending = nullptr;
     } else {
-      Store(&Append(parsed, String())->value, a);
+      corv::Assign(&Append(parsed, String())->value, a);
     }
   }
 }

@@ -87,6 +87,15 @@ class Ref {
   T *ptr_ = nullptr;
 };
 
+/// The language's assignment to an object field of a record: the new value
+/// gains a reference, the old one loses its own.
+template <class T>
+void Assign(T **field, const Ref<T> &value) {
+  T *old = *field;
+  *field = value.get();
+  RuntimeLockUnlockObjects(AsObject(value.get()), AsObject(old));
+}
+
 /// A new instance of the class bound to a declaration.
 template <class T = CORVobjectHeader>
 Ref<T> New(const CORVclassDecl *decl) {

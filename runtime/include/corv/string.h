@@ -72,6 +72,12 @@ class String {
   CORVstring s_ = nullptr;
 };
 
+/// The language's assignment to a String field of a record: the new value
+/// gains a reference, the old one loses its own.
+inline void Assign(CORVstring *field, const String &value) {
+  *field = RuntimeLockUnlockStrings(value.get(), *field);
+}
+
 /// Exact byte identity (encoding included), for code that needs it.
 inline bool SameBytes(const String &a, const String &b) {
   return a.encoding() == b.encoding() && a.view() == b.view();
@@ -180,6 +186,11 @@ inline String Str(int32_t value) {
 }
 inline double Val(const String &s) {
   return StringVal(s.get());
+}
+/// The language's conversion of a Double to an Integer: truncated toward
+/// zero; NaN and values out of range give -2147483648.
+inline int32_t ToInteger(double value) {
+  return RuntimeDoubleToInteger(value);
 }
 inline String Hex(int32_t value) {
   return String::Adopt(RuntimeHex(value));
