@@ -1,0 +1,53 @@
+// The Project class: its declaration, its Constructor and the release of
+// its fields.
+#include "project.h"
+
+namespace kilnrun {
+namespace {
+
+void ProjectFinalizer(CORVobject obj) {
+  auto *self = reinterpret_cast<Project *>(obj);
+  for (corv::FolderItem **item :
+       {&self->file, &self->postBuildScript, &self->prebuildScript, &self->plistFile})
+    corv::Assign(item, corv::Ref<corv::FolderItem>());
+  for (corv::Dictionary **dictionary :
+       {&self->buildNames, &self->properties, &self->constants, &self->lastAppBuildTimes})
+    corv::Assign(dictionary, corv::Ref<corv::Dictionary>());
+  for (CORVstring *text :
+       {&self->type, &self->path, &self->appClassName, &self->postBuildScriptPath,
+        &self->prebuildScriptPath, &self->revision, &self->plistPath})
+    corv::Assign(text, corv::String());
+}
+
+void ProjectConstructor(CORVobject self) {
+  reinterpret_cast<Project *>(self)->Constructor();
+}
+
+// The virtual operations in slot order. The build steps that follow the
+// Constructor (PrepareForBuild, MoveBuiltApplications, GetBuildFlags,
+// Cleanup, PostBuild, RenderBuildScript, BuildFinished) join this table in
+// that order as they are written.
+const CORVmethodDecl kProjectMethods[] = {
+    {"Constructor", "%%", reinterpret_cast<void *>(&ProjectConstructor)},
+};
+
+}  // namespace
+
+const CORVclassDecl kProjectDecl = {
+    "Project",       nullptr, sizeof(Project), nullptr, nullptr, ProjectFinalizer,
+    kProjectMethods, 1,       nullptr,         0,       nullptr, 0,
+    nullptr,         0};
+
+corv::Ref<Project> Project::New() {
+  corv::Ref<Project> project = corv::New<Project>(&kProjectDecl);
+  project->Constructor();
+  return project;
+}
+
+void Project::Constructor() {
+  corv::Assign(&buildNames, corv::Dictionary::New());
+  corv::Assign(&properties, corv::Dictionary::New());
+  corv::Assign(&constants, corv::Dictionary::New());
+}
+
+}  // namespace kilnrun
