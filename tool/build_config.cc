@@ -1,0 +1,367 @@
+// Reading "kilnrun.conf": line rules, the key table, variables, and the
+// resolution and checks that follow the last line.
+#include "build_config.h"
+
+#include "corv/console.h"
+#include "corv/date.h"
+#include "corv/exception.h"
+#include "corv/target.h"
+
+namespace kilnrun::BuildConfig {
+
+using corv::Dictionary;
+using corv::FolderItem;
+using corv::Ref;
+using corv::String;
+
+Ref<FolderItem> ConfigFile;
+Ref<FolderItem> CorvanePath;
+int32_t CorvaneLaunchTimeout = 0;
+Ref<FolderItem> RepositoryRoot;
+bool SVNUpdate = false;
+Ref<FolderItem> BuildsDirectory;
+Ref<FolderItem> PostBuildScript;
+Ref<FolderItem> PreBuildScript;
+bool Donated = false;
+corv::Array<Project *> Projects;
+SourceControlCalls sourceControl;
+
+namespace {
+
+// The state of one read: the variables so far, the open project block (nil
+// when none) and the global path texts, resolved after the last line.
+struct Reader {
+  Ref<Dictionary> variables;
+  Ref<Project> project;
+  String buildsDirectory;
+  String postBuildScript;
+  String preBuildScript;
+};
+
+// Where a key may stand.
+enum class Scope { kGlobal, kProject, kBoth };
+
+struct Key {
+  const char *name;
+  Scope scope;
+  void (*apply)(Reader &reader, const String &value);
+};
+
+bool IsTrue(const String &value) {
+  return value == "true";
+}
+
+int32_t Number(const String &value) {
+  return corv::ToInteger(corv::Val(value));
+}
+
+Ref<FolderItem> ConfigFolder() {
+  return ConfigFile->Parent();
+}
+
+// "name text": the name before the first space, the text after it, both
+// trimmed; a value without a space is a name with empty text.
+void SplitNameAndText(const String &value, String *name, String *text) {
+  int32_t space = InStr(value, " ");
+  if (space == 0) {
+    *name = value;
+    *text = String();
+    return;
+  }
+  *name = Trim(Left(value, space - 1));
+  *text = Trim(Mid(value, space + 1));
+}
+
+void SetEntry(corv::Dictionary *dictionary, const String &value) {
+  String name, text;
+  SplitNameAndText(value, &name, &text);
+  dictionary->Value(name, text);
+}
+
+// Define name[tag] text: the variable %name% gets the text when the tag
+// (empty without brackets) names this platform.
+void Define(Reader &reader, const String &value) {
+  String name = NthField(value, " ", 1);
+  String text = Trim(Mid(value, Len(name) + 2));
+  String tag;
+  int32_t open = InStr(name, "[");
+  if (open > 0) {
+    int32_t close = InStr(open + 1, name, "]");
+    tag = close > 0 ? Mid(name, open + 1, close - open - 1) : Mid(name, open + 1);
+    name = Left(name, open - 1);
+  }
+  if (PlatformMatches(tag)) reader.variables->Value(String("%") + name + "%", text);
+}
+
+void OpenProject(Reader &reader, const String &) {
+  reader.project = Project::New();
+  Projects.Append(reader.project);
+}
+
+// The keys in the order they are matched; project keys reach `apply` only
+// with a block open, keys of both scopes check for themselves.
+#define PROJECT_TEXT(field) [](Reader &r, const String &v) { corv::Assign(&r.project->field, v); }
+#define PROJECT_FLAG(field) [](Reader &r, const String &v) { r.project->field = IsTrue(v); }
+const Key kKeys[] = {
+    {.name = "CorvanePath",
+     .scope = Scope::kGlobal,
+     .apply = [](Reader &, const String &v) { CorvanePath = ResolvePath(ConfigFolder(), v); }},
+    {.name = "CorvaneLaunchTimeout",
+     .scope = Scope::kGlobal,
+     .apply = [](Reader &, const String &v) { CorvaneLaunchTimeout = Number(v); }},
+    {.name = "RepositoryRoot",
+     .scope = Scope::kGlobal,
+     .apply = [](Reader &, const String &v) { RepositoryRoot = ResolvePath(ConfigFolder(), v); }},
+    {.name = "SVNBinDirectory",
+     .scope = Scope::kGlobal,
+     .apply =
+         [](Reader &, const String &v) {
+           if (!v.empty() && sourceControl.SetBinDirectory) sourceControl.SetBinDirectory(v);
+         }},
+    {.name = "SVNUpdate",
+     .scope = Scope::kGlobal,
+     .apply = [](Reader &, const String &v) { SVNUpdate = IsTrue(v); }},
+    {.name = "BuildsDirectory",
+     .scope = Scope::kGlobal,
+     .apply = [](Reader &r, const String &v) { r.buildsDirectory = v; }},
+    {.name = "PostBuildScript",
+     .scope = Scope::kBoth,
+     .apply =
+         [](Reader &r, const String &v) {
+           if (r.project)
+             corv::Assign(&r.project->postBuildScriptPath, v);
+           else
+             r.postBuildScript = v;
+         }},
+    {.name = "PreBuildScript",
+     .scope = Scope::kBoth,
+     .apply =
+         [](Reader &r, const String &v) {
+           if (r.project)
+             corv::Assign(&r.project->prebuildScriptPath, v);
+           else
+             r.preBuildScript = v;
+         }},
+    {.name = "AppClass", .scope = Scope::kProject, .apply = PROJECT_TEXT(appClassName)},
+    {.name = "File", .scope = Scope::kProject, .apply = PROJECT_TEXT(path)},
+    {.name = "Timeout",
+     .scope = Scope::kProject,
+     .apply = [](Reader &r, const String &v) { r.project->timeout = Number(v); }},
+    {.name = "BuildMacUB", .scope = Scope::kProject, .apply = PROJECT_FLAG(buildMacUB)},
+    {.name = "BuildMacIntel", .scope = Scope::kProject, .apply = PROJECT_FLAG(buildMacIntel)},
+    {.name = "BuildMacPPC", .scope = Scope::kProject, .apply = PROJECT_FLAG(buildMacPPC)},
+    {.name = "BuildWindows", .scope = Scope::kProject, .apply = PROJECT_FLAG(buildWindows)},
+    {.name = "BuildLinux", .scope = Scope::kProject, .apply = PROJECT_FLAG(buildLinux)},
+    {.name = "CopyResources", .scope = Scope::kProject, .apply = PROJECT_FLAG(copyResources)},
+    {.name = "CopyFrameworks", .scope = Scope::kProject, .apply = PROJECT_FLAG(copyFrameworks)},
+    {.name = "ReplacePList", .scope = Scope::kProject, .apply = PROJECT_TEXT(plistPath)},
+    {.name = "MergePList",
+     .scope = Scope::kProject,
+     .apply =
+         [](Reader &r, const String &v) {
+           corv::Assign(&r.project->plistPath, v);
+           r.project->plistMerge = true;
+         }},
+    {.name = "<project>", .scope = Scope::kGlobal, .apply = OpenProject},
+    {.name = "</project>",
+     .scope = Scope::kGlobal,
+     .apply = [](Reader &r, const String &) { r.project = nullptr; }},
+    {.name = "SetProperty",
+     .scope = Scope::kProject,
+     .apply = [](Reader &r, const String &v) { SetEntry(r.project->properties, v); }},
+    {.name = "SetConstant",
+     .scope = Scope::kProject,
+     .apply = [](Reader &r, const String &v) { SetEntry(r.project->constants, v); }},
+    {.name = "Define", .scope = Scope::kGlobal, .apply = Define},
+    {.name = "Donated",
+     .scope = Scope::kGlobal,
+     .apply = [](Reader &, const String &v) { Donated = IsTrue(v); }},
+};
+#undef PROJECT_TEXT
+#undef PROJECT_FLAG
+
+bool IsComment(const String &line) {
+  return line.empty() || Left(line, 1) == "#" || Left(line, 1) == "'" || Left(line, 2) == "//";
+}
+
+void ProcessLine(Reader &reader, String line) {
+  line = Trim(line);
+  if (IsComment(line)) return;
+  line = ReplaceAll(line, corv::Chr(9), " ");
+  line = ExpandVariables(reader.variables, line);
+  String key = line, value;
+  int32_t space = InStr(line, " ");
+  if (space > 0) {
+    key = Trim(Left(line, space - 1));
+    value = Trim(Mid(line, space + 1));
+  }
+  for (const Key &candidate : kKeys) {
+    if (key != candidate.name) continue;
+    // A project key with no block open dereferences no project.
+    if (candidate.scope == Scope::kProject && !reader.project) RaiseNilObjectException();
+    candidate.apply(reader, value);
+    return;
+  }
+}
+
+Ref<FolderItem> ResolveIfGiven(const String &path) {
+  return path.empty() ? nullptr : ResolvePath(RepositoryRoot, path);
+}
+
+void ResolveProjectPaths(const Ref<Project> &project) {
+  // A block without "File" names no project file, not the repository root.
+  corv::Assign(&project->file, ResolveIfGiven(String::Share(project->path)));
+  String postBuild = String::Share(project->postBuildScriptPath);
+  if (!postBuild.empty()) corv::Assign(&project->postBuildScript, ResolveIfGiven(postBuild));
+  String prebuild = String::Share(project->prebuildScriptPath);
+  if (!prebuild.empty()) corv::Assign(&project->prebuildScript, ResolveIfGiven(prebuild));
+  String plist = String::Share(project->plistPath);
+  if (!plist.empty()) corv::Assign(&project->plistFile, ResolveIfGiven(plist));
+}
+
+String RevisionOf(const Ref<Project> &project) {
+  if (!sourceControl.GetRevision) return String();
+  return sourceControl.GetRevision(Ref<FolderItem>::Share(project->file)->Parent());
+}
+
+// Everything after the file has been opened: the lines, then the paths,
+// the project-file check and the revisions.
+bool ReadOpenedFile(const Ref<corv::TextInputStream> &stream, Reader &reader) {
+  while (!stream->EndOfFile()) ProcessLine(reader, stream->ReadLine());
+  stream->Close();
+  int32_t last = Projects.UBound();
+  for (int32_t i = 0; i <= last; ++i) ResolveProjectPaths(Projects(i));
+  for (int32_t i = 0; i <= last; ++i) {
+    Ref<Project> project = Projects(i);
+    Ref<FolderItem> file = Ref<FolderItem>::Share(project->file);
+    if (!file || !file->Exists()) {
+      corv::StdErr()->WriteLine(String("Error: Project file could not be found: ") +
+                                String::Share(project->path));
+      return false;
+    }
+  }
+  if (!reader.buildsDirectory.empty())
+    BuildsDirectory = ResolvePath(RepositoryRoot, reader.buildsDirectory);
+  if (!reader.postBuildScript.empty())
+    PostBuildScript = ResolvePath(RepositoryRoot, reader.postBuildScript);
+  if (!reader.preBuildScript.empty())
+    PreBuildScript = ResolvePath(RepositoryRoot, reader.preBuildScript);
+  for (int32_t i = 0; i <= last; ++i) {
+    Ref<Project> project = Projects(i);
+    String revision = RevisionOf(project);
+    corv::Assign(&project->revision, revision);
+    reader.variables->Value("%svnrevision%", revision);
+    ExpandDictionary(Ref<Dictionary>::Share(project->properties), reader.variables);
+    ExpandDictionary(Ref<Dictionary>::Share(project->constants), reader.variables);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ReadConfiguration() {
+  Reader reader;
+  reader.variables = Dictionary::New();
+  if (!ConfigFile) ConfigFile = FindConfigFile();
+  if (!ConfigFile) return false;
+  Ref<corv::TextInputStream> stream = ConfigFile->OpenAsTextFile();
+  if (!stream) return false;
+  Ref<corv::Date> today = corv::Date::New();
+  reader.variables->Value("%today.date%", today->SQLDate());
+  reader.variables->Value("%today.datetime%", today->SQLDateTime());
+  RepositoryRoot = ConfigFolder();
+  if (!Projects) Projects = corv::NewArray<Project *>();
+  bool ok = false;
+  // A project key outside a block, or a path that leaves no folder to
+  // resolve against, is a broken configuration, not a crash of the run.
+  Ref<CORVexception> failure =
+      corv::Catch(&kNilObjectExceptionDecl, [&] { ok = ReadOpenedFile(stream, reader); });
+  if (failure) {
+    corv::StdErr()->WriteLine("Error: Exception while reading in the config file.");
+    return false;
+  }
+  return ok;
+}
+
+bool ReadConfigurationFrom(const Ref<FolderItem> &file) {
+  Clear();
+  ConfigFile = file;
+  return ReadConfiguration();
+}
+
+void Clear() {
+  ConfigFile = CorvanePath = RepositoryRoot = nullptr;
+  BuildsDirectory = PostBuildScript = PreBuildScript = nullptr;
+  CorvaneLaunchTimeout = 0;
+  SVNUpdate = Donated = false;
+  Projects = nullptr;
+}
+
+Ref<FolderItem> FindConfigFile() {
+  return FindConfigFileFrom(corv::GetFolderItem(String()));
+}
+
+Ref<FolderItem> FindConfigFileFrom(Ref<FolderItem> folder) {
+  while (folder) {
+    Ref<FolderItem> candidate = folder->Child("kilnrun.conf");
+    if (candidate && candidate->Exists()) return candidate;
+    folder = folder->Parent();
+  }
+  return nullptr;
+}
+
+Ref<FolderItem> ResolvePath(const Ref<FolderItem> &base, const String &path) {
+  if (InStr(path, ":\\") > 0) return corv::GetFolderItem(path);  // a Windows drive path
+  // Colons separate folders in classic paths.
+  String replaced = ReplaceAll(path, ":", "/");
+  corv::StringArray parts = Split(replaced, "/");
+  Ref<FolderItem> result = base;
+  int32_t first = 0;
+  if (Left(replaced, 1) == "/") {
+    result = corv::Volume(0);
+    first = 1;
+  } else if (Left(replaced, 1) == "~") {
+    result = corv::GetSpecialFolder(0, 1041);  // the home folder: none here
+    first = 1;
+  }
+  int32_t last = parts.UBound();
+  for (int32_t i = first; i <= last; ++i) {
+    String part = parts(i);
+    if (part.empty() || part == ".") continue;
+    if (!result) RaiseNilObjectException();  // a relative path with no base
+    result = part == ".." ? result->Parent() : result->Child(part);
+    if (!result) break;
+  }
+  if (!result) {
+    corv::Catch(&kUnsupportedFormatExceptionDecl, [&] { result = corv::GetFolderItem(replaced); });
+  }
+  return result;
+}
+
+String ExpandVariables(const Ref<Dictionary> &variables, const String &text) {
+  String expanded = text;
+  int32_t count = variables->Count();
+  for (int32_t i = 0; i < count; ++i) {
+    expanded = ReplaceAll(expanded, variables->Key(i).StringValue(),
+                          variables->ValueByIndex(i).StringValue());
+  }
+  return expanded;
+}
+
+void ExpandDictionary(const Ref<Dictionary> &target, const Ref<Dictionary> &variables) {
+  int32_t count = target->Count();
+  for (int32_t i = 0; i < count; ++i) {
+    corv::Variant key = target->Key(i);
+    target->Value(key, ExpandVariables(variables, target->ValueByIndex(i).StringValue()));
+  }
+}
+
+bool PlatformMatches(const String &tag) {
+  if (tag.empty()) return true;
+  if (corv::TargetWin32()) return tag == "windows" || tag == "win";
+  if (corv::TargetLinux()) return tag == "linux";
+  if (corv::TargetMacOS()) return tag == "mac" || tag == "macos";
+  return false;
+}
+
+}  // namespace kilnrun::BuildConfig

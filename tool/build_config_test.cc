@@ -1,0 +1,389 @@
+// Reading "kilnrun.conf" from real files: the line rules, every key in its
+// scope, variables, path resolution, the search for the file and the
+// failures with their messages.
+#include "build_config.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "corv/date.h"
+#include "corv/target.h"
+#include "disk_test.h"
+#include "lib/console.h"
+#include "platform/directory.h"
+#include "platform/executable.h"
+
+namespace {
+
+namespace BuildConfig = kilnrun::BuildConfig;
+using corv::FolderItem;
+using corv::Ref;
+using corv::String;
+using kilnrun::Project;
+
+std::string gOut, gErr;
+
+void Capture(bool toStdOut, const char *bytes, size_t length) {
+  (toStdOut ? gOut : gErr).append(bytes, length);
+}
+
+std::string Text(CORVstring s) {
+  return std::string(String::Share(s).view());
+}
+
+// The item's path without a folder's trailing "/"; "nil" for none.
+std::string PathOf(FolderItem *item) {
+  if (!item) return "nil";
+  std::string path(Ref<FolderItem>::Share(item)->AbsolutePath().view());
+  if (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+std::string PathOf(const Ref<FolderItem> &item) {
+  return PathOf(item.get());
+}
+
+std::string Entry(corv::Dictionary *dictionary, const char *key) {
+  auto d = Ref<corv::Dictionary>::Share(dictionary);
+  return std::string(d->Lookup(key, "(none)").StringValue().view());
+}
+
+class BuildConfigTest : public corv::testing::DiskTest {
+ protected:
+  void SetUp() override {
+    DiskTest::SetUp();
+    gOut.clear();
+    gErr.clear();
+    corv::SetConsoleSinkForTesting(Capture);
+    ASSERT_TRUE(corv::platform::CreateFolder(temp_ / "MyApp").ok());
+    corv::testing::WriteFileBytes(temp_ / "MyApp/MyApp.cvvcp", "project");
+  }
+  void TearDown() override {
+    BuildConfig::Clear();
+    BuildConfig::sourceControl = {};
+    corv::SetConsoleSinkForTesting(nullptr);
+    DiskTest::TearDown();
+  }
+
+  // Writes `text` as temp/kilnrun.conf and reads it as a fresh run.
+  bool Read(const std::string &text) {
+    corv::testing::WriteFileBytes(temp_ / "kilnrun.conf", text);
+    return BuildConfig::ReadConfigurationFrom(corv::GetFolderItem(String(temp_ / "kilnrun.conf")));
+  }
+  // Reads one project block holding `lines` (its file exists).
+  Ref<Project> ReadProject(const std::string &lines) {
+    if (!Read("<project>\nFile MyApp/MyApp.cvvcp\n" + lines + "\n</project>\n")) return nullptr;
+    return BuildConfig::Projects(0);
+  }
+  std::string Under(const char *relative) { return temp_ / relative; }
+};
+
+TEST_F(BuildConfigTest, LineRules) {
+  struct Case {
+    const char *line;
+    bool windows;  // whether the line set BuildWindows
+  } cases[] = {
+      {"BuildWindows true", true},
+      {"buildwindows TRUE", true},
+      {"   BuildWindows true   ", true},
+      {"BuildWindows\ttrue", true},
+      {"BuildWindows \t  true", true},
+      {"\tBuildWindows true", true},
+      {"BuildWindows yes", false},
+      {"BuildWindows", false},
+      {"BuildWindows true extra", false},
+      {"BuildWindowsX true", false},
+      {"Define w Windows\nBuild%w% true", true},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.line);
+    Ref<Project> project = ReadProject(c.line);
+    ASSERT_TRUE(project);
+    EXPECT_EQ(project->buildWindows, c.windows);
+  }
+  EXPECT_EQ(gErr, "");
+  EXPECT_EQ(gOut, "");
+}
+
+TEST_F(BuildConfigTest, EveryKeySetsItsValue) {
+  ASSERT_TRUE(corv::platform::CreateFolder(temp_ / "Tools").ok());
+  ASSERT_TRUE(
+      Read("CorvanePath Tools/IDE\n"
+           "CorvaneLaunchTimeout 7.8\n"
+           "SVNUpdate True\n"
+           "BuildsDirectory builds\n"
+           "PostBuildScript after.sh\n"
+           "PreBuildScript before.sh\n"
+           "Donated true\n"
+           "<project>\n"
+           "  File MyApp/MyApp.cvvcp\n"
+           "  AppClass MyAppClass\n"
+           "  Timeout 12.9\n"
+           "  BuildMacUB true\n  BuildMacIntel true\n  BuildMacPPC true\n"
+           "  BuildWindows true\n  BuildLinux true\n"
+           "  CopyResources true\n  CopyFrameworks true\n"
+           "  MergePList Info.plist\n"
+           "  ReplacePList Other.plist\n"
+           "  PostBuildScript MyApp/post.sh\n"
+           "  PreBuildScript MyApp/pre.sh\n"
+           "  SetProperty MajorVersion  2\n"
+           "  SetProperty Empty\n"
+           "  SetConstant kName  two words \n"
+           "  SetConstant kName last wins\n"
+           "  SVNUpdate false\n"
+           "<project>\n"
+           "  File MyApp/MyApp.cvvcp\n"
+           "  Timeout abc\n"
+           "</project>\n"));
+  EXPECT_EQ(PathOf(BuildConfig::CorvanePath), Under("Tools/IDE"));
+  EXPECT_EQ(BuildConfig::CorvaneLaunchTimeout, 7);
+  EXPECT_FALSE(BuildConfig::SVNUpdate);  // global keys work inside a block; the last wins
+  EXPECT_TRUE(BuildConfig::Donated);
+  EXPECT_EQ(PathOf(BuildConfig::RepositoryRoot), temp_.path());
+  EXPECT_EQ(PathOf(BuildConfig::BuildsDirectory), Under("builds"));
+  EXPECT_EQ(PathOf(BuildConfig::PostBuildScript), Under("after.sh"));
+  EXPECT_EQ(PathOf(BuildConfig::PreBuildScript), Under("before.sh"));
+  ASSERT_EQ(BuildConfig::Projects.UBound(), 1);  // "<project>" in a block starts the next
+
+  Ref<Project> p = BuildConfig::Projects(0);
+  EXPECT_EQ(Text(p->path), "MyApp/MyApp.cvvcp");
+  EXPECT_EQ(PathOf(p->file), Under("MyApp/MyApp.cvvcp"));
+  EXPECT_EQ(Text(p->appClassName), "MyAppClass");
+  EXPECT_EQ(p->timeout, 12);
+  EXPECT_TRUE(p->buildMacUB && p->buildMacIntel && p->buildMacPPC && p->buildWindows &&
+              p->buildLinux && p->copyResources && p->copyFrameworks);
+  EXPECT_EQ(Text(p->plistPath), "Other.plist");
+  EXPECT_TRUE(p->plistMerge);  // ReplacePList leaves the merge flag as it was
+  EXPECT_EQ(PathOf(p->plistFile), Under("Other.plist"));
+  EXPECT_EQ(Text(p->postBuildScriptPath), "MyApp/post.sh");
+  EXPECT_EQ(PathOf(p->postBuildScript), Under("MyApp/post.sh"));
+  EXPECT_EQ(Text(p->prebuildScriptPath), "MyApp/pre.sh");
+  EXPECT_EQ(PathOf(p->prebuildScript), Under("MyApp/pre.sh"));
+  EXPECT_EQ(Entry(p->properties, "MajorVersion"), "2");
+  EXPECT_EQ(Entry(p->properties, "Empty"), "");
+  EXPECT_EQ(Entry(p->constants, "kName"), "last wins");
+
+  Ref<Project> second = BuildConfig::Projects(1);
+  EXPECT_EQ(second->timeout, 0);
+  EXPECT_FALSE(second->buildWindows || second->plistMerge);
+  EXPECT_FALSE(second->postBuildScript || second->prebuildScript || second->plistFile);
+  EXPECT_EQ(gErr, "");
+}
+
+TEST_F(BuildConfigTest, ProjectPathsFollowTheFinalRepositoryRoot) {
+  ASSERT_TRUE(corv::platform::CreateFolder(temp_ / "conf").ok());
+  corv::testing::WriteFileBytes(temp_ / "conf/kilnrun.conf",
+                                "<project>\nFile MyApp:MyApp.cvvcp\n</project>\n"
+                                "BuildsDirectory out\n"
+                                "RepositoryRoot ..\n"
+                                "CorvanePath ide\n");
+  ASSERT_TRUE(
+      BuildConfig::ReadConfigurationFrom(corv::GetFolderItem(String(temp_ / "conf/kilnrun.conf"))));
+  EXPECT_EQ(PathOf(BuildConfig::RepositoryRoot), temp_.path());
+  EXPECT_EQ(PathOf(BuildConfig::Projects(0)->file), Under("MyApp/MyApp.cvvcp"));
+  EXPECT_EQ(PathOf(BuildConfig::BuildsDirectory), Under("out"));
+  // The IDE's path is relative to the configuration file, not to the root.
+  EXPECT_EQ(PathOf(BuildConfig::CorvanePath), Under("conf/ide"));
+}
+
+TEST_F(BuildConfigTest, VariablesAndDefine) {
+  if (!corv::TargetLinux()) GTEST_SKIP() << "the platform tags below are Linux's";
+  Ref<corv::Date> now = corv::Date::New();
+  const std::string today(now->SQLDate().view());
+  struct Case {
+    const char *lines;  // before the constant k, set to "%v%"
+    const char *value;
+  } cases[] = {
+      {"Define v plain", "plain"},
+      {"Define v  spaced  text ", "spaced  text"},
+      {"Define v[linux] penguin", "penguin"},
+      {"Define v[LINUX] penguin", "penguin"},
+      {"Define v[linux penguin", "penguin"},  // no "]": the tag runs to the word's end
+      {"Define v[mac] apple", "%v%"},
+      {"Define v[win] window", "%v%"},
+      {"Define v[windows] window", "%v%"},
+      {"Define v first\nDefine v second", "second"},
+      {"Define v[linux] kept\nDefine v[mac] apple", "kept"},
+      {"Define w inner\nDefine v <%w%>", "<inner>"},  // expanded when read
+      {"Define v <%w%>\nDefine w inner", "<inner>"},  // a later variable is expanded later
+      {"Define w inner\nDefine v <%w%>\nDefine w other", "<inner>"},
+      {"Define v %today.date%", today.c_str()},
+      {"Define v %svnrevision%", "r:MyApp"},  // values see the project's revision
+  };
+  BuildConfig::sourceControl.GetRevision = [](const Ref<FolderItem> &folder) {
+    return String("r:") + folder->Name();
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.lines);
+    ASSERT_TRUE(Read(std::string(c.lines) +
+                     "\n<project>\nFile MyApp/MyApp.cvvcp\nSetConstant k %v%\n"
+                     "SetProperty p %svnrevision%\n</project>\n"));
+    Ref<Project> project = BuildConfig::Projects(0);
+    EXPECT_EQ(Entry(project->constants, "k"), c.value);
+    EXPECT_EQ(Entry(project->properties, "p"), "r:MyApp");
+    EXPECT_EQ(Text(project->revision), "r:MyApp");
+  }
+  // A variable is not seen before its Define, and %svnrevision% only in values.
+  ASSERT_TRUE(
+      Read("<project>\nFile MyApp/MyApp.cvvcp\nAppClass %v%%svnrevision%\n"
+           "Define v late\n</project>\n"));
+  EXPECT_EQ(Text(BuildConfig::Projects(0)->appClassName), "%v%%svnrevision%");
+  // The date variables are SQL dates and date-times.
+  ASSERT_TRUE(Read("<project>\nFile MyApp/MyApp.cvvcp\nAppClass %TODAY.DATETIME%\n</project>\n"));
+  std::string stamp = Text(BuildConfig::Projects(0)->appClassName);
+  EXPECT_EQ(stamp.size(), 19u);
+  EXPECT_EQ(stamp.substr(0, 10), today);
+}
+
+TEST_F(BuildConfigTest, EachProjectGetsItsOwnRevision) {
+  ASSERT_TRUE(corv::platform::CreateFolder(temp_ / "Other").ok());
+  corv::testing::WriteFileBytes(temp_ / "Other/Other.cvvcp", "project");
+  BuildConfig::sourceControl.GetRevision = [](const Ref<FolderItem> &folder) {
+    return folder->Name() == "MyApp" ? String("12") : String();
+  };
+  ASSERT_TRUE(
+      Read("<project>\nFile MyApp/MyApp.cvvcp\nSetConstant r %svnrevision%\n</project>\n"
+           "<project>\nFile Other/Other.cvvcp\nSetConstant r [%svnrevision%]\n"
+           "</project>\n"));
+  EXPECT_EQ(Entry(BuildConfig::Projects(0)->constants, "r"), "12");
+  EXPECT_EQ(Entry(BuildConfig::Projects(1)->constants, "r"), "[]");
+  EXPECT_EQ(Text(BuildConfig::Projects(1)->revision), "");
+}
+
+TEST_F(BuildConfigTest, ProjectKeysNeedAnOpenBlock) {
+  const char *keys[] = {"AppClass",      "File",           "Timeout",      "BuildMacUB",
+                        "BuildMacIntel", "BuildMacPPC",    "BuildWindows", "BuildLinux",
+                        "CopyResources", "CopyFrameworks", "ReplacePList", "MergePList",
+                        "SetProperty",   "SetConstant"};
+  for (const char *key : keys) {
+    SCOPED_TRACE(key);
+    gErr.clear();
+    EXPECT_FALSE(Read(std::string("<project>\nFile MyApp/MyApp.cvvcp\n</project>\n") + key +
+                      " x\n<project>\n"));
+    EXPECT_EQ(gErr, "Error: Exception while reading in the config file.\n");
+    // What was read before the failing line stays.
+    EXPECT_EQ(BuildConfig::Projects.UBound(), 0);
+  }
+  EXPECT_EQ(gOut, "");
+}
+
+TEST_F(BuildConfigTest, Failures) {
+  struct Case {
+    const char *name;
+    const char *config;
+    const char *error;
+  } cases[] = {
+      {"missing project file", "<project>\nFile MyApp/Missing.cvvcp\n</project>\n",
+       "Error: Project file could not be found: MyApp/Missing.cvvcp\n"},
+      {"path as written after expansion",
+       "Define d MyApp\n<project>\nFile %d%//./Missing.cvvcp\n</project>\n",
+       "Error: Project file could not be found: MyApp//./Missing.cvvcp\n"},
+      {"only the first missing project",
+       "<project>\nFile MyApp/MyApp.cvvcp\n<project>\nFile a\n<project>\nFile b\n",
+       "Error: Project file could not be found: a\n"},
+      {"a block without File", "<project>\nBuildLinux true\n</project>\n",
+       "Error: Project file could not be found: \n"},
+      {"RepositoryRoot in the home folder", "RepositoryRoot ~/work\n",
+       "Error: Exception while reading in the config file.\n"},
+      {"CorvanePath in the home folder", "CorvanePath ~/IDE\n",
+       "Error: Exception while reading in the config file.\n"},
+      {"a repository root that names nothing",
+       "RepositoryRoot /no such folder/deeper\n<project>\nFile MyApp/MyApp.cvvcp\n",
+       "Error: Exception while reading in the config file.\n"},
+      {"a relative SVNBinDirectory", "SVNBinDirectory tools/bin\n",
+       "Error: Exception while reading in the config file.\n"},
+  };
+  // SourceControl resolves the tools folder without a base.
+  BuildConfig::sourceControl.SetBinDirectory = [](const String &path) {
+    BuildConfig::ResolvePath(nullptr, path);
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    gErr.clear();
+    EXPECT_FALSE(Read(c.config));
+    EXPECT_EQ(gErr, c.error);
+  }
+  // No file, or one that cannot be opened as text: false without a message.
+  gErr.clear();
+  EXPECT_FALSE(BuildConfig::ReadConfigurationFrom(corv::GetFolderItem(String(Under("none.conf")))));
+  EXPECT_FALSE(BuildConfig::ReadConfigurationFrom(corv::GetFolderItem(String(Under("MyApp")))));
+  EXPECT_EQ(gErr, "");
+  EXPECT_EQ(gOut, "");
+}
+
+TEST_F(BuildConfigTest, ResolvePathSteps) {
+  ASSERT_TRUE(corv::platform::CreateFolder(temp_ / "MyApp/sub").ok());
+  Ref<FolderItem> base = corv::GetFolderItem(String(Under("MyApp")));
+  const std::string exe = corv::platform::ExecutableFolder();
+  struct Case {
+    std::string path;
+    std::string expected;
+  } cases[] = {
+      {"builds", Under("MyApp/builds")},
+      {"sub/./x", Under("MyApp/sub/x")},
+      {"../out", Under("out")},
+      {"sub:x", Under("MyApp/sub/x")},
+      {"sub//x/", Under("MyApp/sub/x")},
+      {"", Under("MyApp")},
+      {temp_.path() + "/MyApp/../MyApp/sub", Under("MyApp/sub")},
+      {":tmp", "/tmp"},  // a leading colon is a leading separator
+      // The walk stops where no folder is left; the path as a whole then
+      // resolves from the executable's folder.
+      {"missing/deeper", "nil"},
+      {"missing", Under("MyApp/missing")},
+      {"~", exe + "/~"},
+      {"C:\\tools\\svn", exe + "/C:\\tools\\svn"},  // a drive path keeps its colon
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(PathOf(BuildConfig::ResolvePath(base, String(c.path))), c.expected);
+  }
+  EXPECT_EQ(PathOf(BuildConfig::ResolvePath(nullptr, String(Under("MyApp")))), Under("MyApp"));
+  EXPECT_EQ(PathOf(BuildConfig::ResolvePath(nullptr, "/")), "/");
+  EXPECT_EQ(PathOf(BuildConfig::ResolvePath(nullptr, "./")), exe);
+  EXPECT_RAISES(BuildConfig::ResolvePath(nullptr, "./tools"), kNilObjectExceptionDecl);
+  EXPECT_RAISES(BuildConfig::ResolvePath(nullptr, ".."), kNilObjectExceptionDecl);
+  EXPECT_RAISES(BuildConfig::ResolvePath(base, "~/work"), kNilObjectExceptionDecl);
+}
+
+TEST_F(BuildConfigTest, FindConfigFileTakesTheNearestFromTheStartUp) {
+  ASSERT_TRUE(corv::platform::CreateFolder(temp_ / "a").ok());
+  ASSERT_TRUE(corv::platform::CreateFolder(temp_ / "a/b").ok());
+  ASSERT_TRUE(corv::platform::CreateFolder(temp_ / "a/b/c").ok());
+  Ref<FolderItem> start = corv::GetFolderItem(String(temp_ / "a/b/c"));
+  EXPECT_EQ(PathOf(BuildConfig::FindConfigFileFrom(start)).rfind(temp_.path(), 0),
+            std::string::npos);
+  corv::testing::WriteFileBytes(temp_ / "a/kilnrun.conf", "");
+  EXPECT_EQ(PathOf(BuildConfig::FindConfigFileFrom(start)), Under("a/kilnrun.conf"));
+  corv::testing::WriteFileBytes(temp_ / "a/b/c/kilnrun.conf", "");
+  EXPECT_EQ(PathOf(BuildConfig::FindConfigFileFrom(start)), Under("a/b/c/kilnrun.conf"));
+  EXPECT_FALSE(BuildConfig::FindConfigFileFrom(nullptr));
+}
+
+TEST_F(BuildConfigTest, ExpandVariablesGoesInKeyOrder) {
+  auto variables = corv::Dictionary::New();
+  variables->Value("%a%", "<%b%>");
+  variables->Value("%b%", "B");
+  variables->Value("%c%", "%a%");
+  EXPECT_EQ(BuildConfig::ExpandVariables(variables, "%A% %c% %d%").view(), "<B> %a% %d%");
+  auto target = corv::Dictionary::New();
+  target->Value("x", "%c%");
+  target->Value("y", "plain");
+  BuildConfig::ExpandDictionary(target, variables);
+  EXPECT_EQ(target->Value("x").StringValue().view(), "%a%");
+  EXPECT_EQ(target->Value("y").StringValue().view(), "plain");
+  EXPECT_EQ(target->Key(0).StringValue().view(), "x");
+}
+
+TEST_F(BuildConfigTest, ANewProjectHasThreeDictionariesOfItsOwn) {
+  Ref<Project> a = Project::New();
+  Ref<Project> b = Project::New();
+  ASSERT_TRUE(a->buildNames && a->properties && a->constants);
+  EXPECT_NE(a->properties, a->constants);
+  EXPECT_NE(a->properties, b->properties);
+  EXPECT_FALSE(a->file || a->lastAppBuildTimes || a->path || a->revision);
+  EXPECT_NE(CORVLookupMethodByName(a.object(), "Constructor"), nullptr);
+}
+
+}  // namespace
