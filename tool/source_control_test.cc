@@ -220,28 +220,25 @@ TEST_F(SourceControlTest, TheTortoiseFormsLeaveNoTemporaryFileBehind) {
 
 TEST_F(SourceControlTest, WhichToolsAFolderOffers) {
   const struct {
+    const char *folder;
     const char *tools;  // files made in the folder
-    const char *named;  // the item handed over, relative to the folder
-    bool found;
+    const char *named;  // the item handed over, inside the folder
+    const char *found;  // the folder chosen
     bool tortoise;
   } kCases[] = {
-      {"svn", "", true, false},
-      {"svn TortoiseProc SubWCRev", "", true, false},
-      {"TortoiseProc SubWCRev", "", true, true},
-      {"TortoiseProc", "TortoiseProc", true, true},
-      {"", "", true, false},  // no tools: svn is not found when run
-      {"svn", "missing/svn", false, false},
+      {"f1", "svn TortoiseProc SubWCRev", "", "f1", false},
+      {"f2", "TortoiseProc", "TortoiseProc", "f2", true},  // a tool's path selects its folder
+      {"f3", "", "", "f3", false},                         // no tools: svn is not found when run
+      {"f4", "svn", "missing/svn", "f3", false},           // nothing there: the setting stays
   };
-  int n = 0;
   for (const auto &c : kCases) {
-    SCOPED_TRACE(std::string(c.tools) + " / " + c.named);
-    std::string folder = temp_ / ("f" + std::to_string(++n));
+    SCOPED_TRACE(c.folder);
+    std::string folder = temp_ / c.folder;
     Sh("mkdir " + ShellQuotePath(folder) + " && cd " + ShellQuotePath(folder) + " && for t in '' " +
        c.tools + "; do [ -z \"$t\" ] || touch \"$t\"; done");
-    SourceControl::ForgetTools();
     SourceControl::SetBinDirectory(Item(*c.named ? folder + "/" + c.named : folder));
     Ref<FolderItem> found = SourceControl::SvnBinDirectory();
-    EXPECT_EQ(found ? Text(found->AbsolutePath()) : "nil", c.found ? folder + "/" : "nil");
+    EXPECT_EQ(found ? Text(found->AbsolutePath()) : "nil", temp_ / c.found + "/");
     EXPECT_EQ(SourceControl::UseTortoise(), c.tortoise);
     EXPECT_EQ(Text(SourceControl::GetRevision(Item(folder))), "");
   }
