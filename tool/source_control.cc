@@ -132,8 +132,10 @@ String RunSvn(const String &arguments) {
   String svn = ToolPath(kSvn);
   if (svn.empty()) return String();
   // Untranslated messages, so that the "Revision: " line reads the same in
-  // every locale; the character set stays the user's, for paths beyond ASCII.
-  return Execute(String("LC_ALL= LC_MESSAGES=C ") + svn + " " + arguments);
+  // every locale, and UTF-8, the encoding of the paths the tool passes: under
+  // plain "C" svn refuses every path beyond ASCII, also when a scheduler
+  // starts the tool without any locale.
+  return Execute(String("LC_ALL=C.UTF-8 ") + svn + " " + arguments);
 }
 
 void UpdateWorkingCopy(const Ref<FolderItem> &folder) {

@@ -35,7 +35,8 @@ Ref<FolderItem> Item(const std::string &path) {
 }
 
 void Sh(const std::string &command) {
-  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  std::string inUTF8 = "export LC_ALL=C.UTF-8; " + command;
+  ASSERT_EQ(std::system(inUTF8.c_str()), 0) << command;
 }
 
 void WriteScript(const std::string &path, const std::string &body) {
@@ -60,8 +61,9 @@ class SourceControlTest : public corv::testing::DiskTest {
     CORVBindDeclaration(&kilnrun::kShellDecl);
     RuntimeInitExternalClasses();
     kilnrun::LookUpPluginEntries();
-    // Paths beyond ASCII need a UTF-8 character set in the tools' locale.
-    setenv("LC_CTYPE", "C.UTF-8", 1);
+    // The tool runs in plain "C", as under a scheduler; svn still gets the
+    // UTF-8 it needs for paths beyond ASCII.
+    setenv("LC_ALL", "C", 1);
   }
   void SetUp() override {
     DiskTest::SetUp();
@@ -176,10 +178,10 @@ TEST_F(SourceControlTest, TheRevisionLineOfWhateverSvnPrints) {
     SCOPED_TRACE(c.output);
     corv::testing::WriteFileBytes(bin + "/output", c.output);
     EXPECT_EQ(Text(SourceControl::GetRevision(Item(folder))), c.revision);
-    EXPECT_EQ(corv::testing::ReadFileBytes(bin + "/args"), "|C\ninfo\n" + folder + "\n");
+    EXPECT_EQ(corv::testing::ReadFileBytes(bin + "/args"), "C.UTF-8|\ninfo\n" + folder + "\n");
   }
   SourceControl::UpdateWorkingCopy(Item(folder));
-  EXPECT_EQ(corv::testing::ReadFileBytes(bin + "/args"), "|C\nupdate\n" + folder + "\n");
+  EXPECT_EQ(corv::testing::ReadFileBytes(bin + "/args"), "C.UTF-8|\nupdate\n" + folder + "\n");
 }
 
 // Stand-in TortoiseSVN tools: TortoiseProc logs its arguments, SubWCRev does
