@@ -6,6 +6,7 @@
 #include "corv/date.h"
 #include "corv/exception.h"
 #include "corv/target.h"
+#include "source_control.h"
 
 namespace kilnrun::BuildConfig {
 
@@ -14,17 +15,29 @@ using corv::FolderItem;
 using corv::Ref;
 using corv::String;
 
-Ref<FolderItem> ConfigFile;
-Ref<FolderItem> CorvanePath;
+namespace {
+
+// The counted module variables live as long as the process: their record is
+// never destroyed, so no release runs after the runtime has shut down.
+struct CountedVariables {
+  Ref<FolderItem> configFile, corvanePath, repositoryRoot;
+  Ref<FolderItem> buildsDirectory, postBuildScript, preBuildScript;
+  corv::Array<Project *> projects;
+};
+CountedVariables &counted = *new CountedVariables;
+
+}  // namespace
+
+Ref<FolderItem> &ConfigFile = counted.configFile;
+Ref<FolderItem> &CorvanePath = counted.corvanePath;
 int32_t CorvaneLaunchTimeout = 0;
-Ref<FolderItem> RepositoryRoot;
+Ref<FolderItem> &RepositoryRoot = counted.repositoryRoot;
 bool SVNUpdate = false;
-Ref<FolderItem> BuildsDirectory;
-Ref<FolderItem> PostBuildScript;
-Ref<FolderItem> PreBuildScript;
+Ref<FolderItem> &BuildsDirectory = counted.buildsDirectory;
+Ref<FolderItem> &PostBuildScript = counted.postBuildScript;
+Ref<FolderItem> &PreBuildScript = counted.preBuildScript;
 bool Donated = false;
-corv::Array<Project *> Projects;
-SourceControlCalls sourceControl;
+corv::Array<Project *> &Projects = counted.projects;
 
 namespace {
 
@@ -116,7 +129,7 @@ const Key kKeys[] = {
      .scope = Scope::kGlobal,
      .apply =
          [](Reader &, const String &v) {
-           if (!v.empty() && sourceControl.SetBinDirectory) sourceControl.SetBinDirectory(v);
+           if (!v.empty()) SourceControl::SetBinDirectory(ResolvePath(nullptr, v));
          }},
     {.name = "SVNUpdate",
      .scope = Scope::kGlobal,
@@ -220,8 +233,7 @@ void ResolveProjectPaths(const Ref<Project> &project) {
 }
 
 String RevisionOf(const Ref<Project> &project) {
-  if (!sourceControl.GetRevision) return String();
-  return sourceControl.GetRevision(Ref<FolderItem>::Share(project->file)->Parent());
+  return SourceControl::GetRevision(Ref<FolderItem>::Share(project->file)->Parent());
 }
 
 // Everything after the file has been opened: the lines, then the paths,

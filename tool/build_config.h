@@ -14,26 +14,17 @@
 namespace kilnrun::BuildConfig {
 
 // The module variables: nil, 0 or false until ReadConfiguration sets them,
-// then unchanged for the rest of the run.
-extern corv::Ref<corv::FolderItem> ConfigFile;  // chosen by the driver, else found
-extern corv::Ref<corv::FolderItem> CorvanePath;
+// then unchanged for the rest of the run (Clear empties them).
+extern corv::Ref<corv::FolderItem> &ConfigFile;  // chosen by the driver, else found
+extern corv::Ref<corv::FolderItem> &CorvanePath;
 extern int32_t CorvaneLaunchTimeout;  // minutes; 0 means 3
-extern corv::Ref<corv::FolderItem> RepositoryRoot;
+extern corv::Ref<corv::FolderItem> &RepositoryRoot;
 extern bool SVNUpdate;
-extern corv::Ref<corv::FolderItem> BuildsDirectory;
-extern corv::Ref<corv::FolderItem> PostBuildScript;
-extern corv::Ref<corv::FolderItem> PreBuildScript;
+extern corv::Ref<corv::FolderItem> &BuildsDirectory;
+extern corv::Ref<corv::FolderItem> &PostBuildScript;
+extern corv::Ref<corv::FolderItem> &PreBuildScript;
 extern bool Donated;
-extern corv::Array<Project *> Projects;  // in file order; nil until the first read
-
-/// What reading needs from SourceControl: a configured tools folder, and the
-/// working-copy revision of a project's folder. Unset calls behave as a
-/// machine without Subversion tools (no folder kept, every revision "").
-struct SourceControlCalls {
-  void (*SetBinDirectory)(const corv::String &path) = nullptr;
-  corv::String (*GetRevision)(const corv::Ref<corv::FolderItem> &folder) = nullptr;
-};
-extern SourceControlCalls sourceControl;
+extern corv::Array<Project *> &Projects;  // in file order; nil until the first read
 
 /// Reads ConfigFile (found by FindConfigFile when nil) into the module
 /// variables and Projects. False when there is no usable configuration; the

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@
 #include "lib/console.h"
 #include "platform/directory.h"
 #include "platform/executable.h"
+#include "platform/path.h"
+#include "shell_plugin_for_tests.h"
+#include "source_control.h"
 
 namespace {
 
@@ -51,6 +55,7 @@ std::string Entry(corv::Dictionary *dictionary, const char *key) {
 
 class BuildConfigTest : public corv::testing::DiskTest {
  protected:
+  static void SetUpTestSuite() { kilnrun::testing::LoadShellPlugin(KILNRUN_TOOL_FOLDER); }
   void SetUp() override {
     DiskTest::SetUp();
     gOut.clear();
@@ -61,7 +66,7 @@ class BuildConfigTest : public corv::testing::DiskTest {
   }
   void TearDown() override {
     BuildConfig::Clear();
-    BuildConfig::sourceControl = {};
+    kilnrun::SourceControl::ForgetTools();
     corv::SetConsoleSinkForTesting(nullptr);
     DiskTest::TearDown();
   }
@@ -110,6 +115,10 @@ TEST_F(BuildConfigTest, EveryKeySetsItsValue) {
   ASSERT_TRUE(corv::platform::CreateFolder(temp_ / "Tools").ok());
   ASSERT_TRUE(
       Read("CorvanePath Tools/IDE\n"
+           "SVNBinDirectory " +
+           temp_.path() +
+           "/Tools/\n"
+           "SVNBinDirectory\n"
            "CorvaneLaunchTimeout 7.8\n"
            "SVNUpdate True\n"
            "BuildsDirectory builds\n"
@@ -137,6 +146,7 @@ TEST_F(BuildConfigTest, EveryKeySetsItsValue) {
            "  Timeout abc\n"
            "</project>\n"));
   EXPECT_EQ(PathOf(BuildConfig::CorvanePath), Under("Tools/IDE"));
+  EXPECT_EQ(PathOf(kilnrun::SourceControl::SvnBinDirectory()), Under("Tools"));
   EXPECT_EQ(BuildConfig::CorvaneLaunchTimeout, 7);
   EXPECT_FALSE(BuildConfig::SVNUpdate);  // global keys work inside a block; the last wins
   EXPECT_TRUE(BuildConfig::Donated);
@@ -209,20 +219,14 @@ TEST_F(BuildConfigTest, VariablesAndDefine) {
       {"Define v <%w%>\nDefine w inner", "<inner>"},  // a later variable is expanded later
       {"Define w inner\nDefine v <%w%>\nDefine w other", "<inner>"},
       {"Define v %today.date%", today.c_str()},
-      {"Define v %svnrevision%", "r:MyApp"},  // values see the project's revision
-  };
-  BuildConfig::sourceControl.GetRevision = [](const Ref<FolderItem> &folder) {
-    return String("r:") + folder->Name();
+      {"Define v %svnrevision%", ""},  // values see the revision: none without tools
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.lines);
     ASSERT_TRUE(Read(std::string(c.lines) +
                      "\n<project>\nFile MyApp/MyApp.cvvcp\nSetConstant k %v%\n"
-                     "SetProperty p %svnrevision%\n</project>\n"));
-    Ref<Project> project = BuildConfig::Projects(0);
-    EXPECT_EQ(Entry(project->constants, "k"), c.value);
-    EXPECT_EQ(Entry(project->properties, "p"), "r:MyApp");
-    EXPECT_EQ(Text(project->revision), "r:MyApp");
+                     "</project>\n"));
+    EXPECT_EQ(Entry(BuildConfig::Projects(0)->constants, "k"), c.value);
   }
   // A variable is not seen before its Define, and %svnrevision% only in values.
   ASSERT_TRUE(
@@ -234,21 +238,6 @@ TEST_F(BuildConfigTest, VariablesAndDefine) {
   std::string stamp = Text(BuildConfig::Projects(0)->appClassName);
   EXPECT_EQ(stamp.size(), 19u);
   EXPECT_EQ(stamp.substr(0, 10), today);
-}
-
-TEST_F(BuildConfigTest, EachProjectGetsItsOwnRevision) {
-  ASSERT_TRUE(corv::platform::CreateFolder(temp_ / "Other").ok());
-  corv::testing::WriteFileBytes(temp_ / "Other/Other.cvvcp", "project");
-  BuildConfig::sourceControl.GetRevision = [](const Ref<FolderItem> &folder) {
-    return folder->Name() == "MyApp" ? String("12") : String();
-  };
-  ASSERT_TRUE(
-      Read("<project>\nFile MyApp/MyApp.cvvcp\nSetConstant r %svnrevision%\n</project>\n"
-           "<project>\nFile Other/Other.cvvcp\nSetConstant r [%svnrevision%]\n"
-           "</project>\n"));
-  EXPECT_EQ(Entry(BuildConfig::Projects(0)->constants, "r"), "12");
-  EXPECT_EQ(Entry(BuildConfig::Projects(1)->constants, "r"), "[]");
-  EXPECT_EQ(Text(BuildConfig::Projects(1)->revision), "");
 }
 
 TEST_F(BuildConfigTest, ProjectKeysNeedAnOpenBlock) {
@@ -293,10 +282,6 @@ TEST_F(BuildConfigTest, Failures) {
        "Error: Exception while reading in the config file.\n"},
       {"a relative SVNBinDirectory", "SVNBinDirectory tools/bin\n",
        "Error: Exception while reading in the config file.\n"},
-  };
-  // SourceControl resolves the tools folder without a base.
-  BuildConfig::sourceControl.SetBinDirectory = [](const String &path) {
-    BuildConfig::ResolvePath(nullptr, path);
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -384,6 +369,41 @@ TEST_F(BuildConfigTest, ANewProjectHasThreeDictionariesOfItsOwn) {
   EXPECT_NE(a->properties, b->properties);
   EXPECT_FALSE(a->file || a->lastAppBuildTimes || a->path || a->revision);
   EXPECT_NE(CORVLookupMethodByName(a.object(), "Constructor"), nullptr);
+}
+
+// Revisions come from a real working copy: each project's folder has its
+// own, and "%svnrevision%" takes the one of the project being expanded.
+class BuildConfigRevisionTest : public BuildConfigTest {
+ protected:
+  void Sh(const std::string &command) {
+    ASSERT_EQ(std::system(("svn_quiet() { svn -q --non-interactive \"$@\"; }; " + command).c_str()),
+              0)
+        << command;
+  }
+};
+
+TEST_F(BuildConfigRevisionTest, EachProjectGetsTheRevisionOfItsFolder) {
+  using corv::platform::ShellQuotePath;
+  const std::string repo = ShellQuotePath("file://" + temp_ / "repo");
+  const std::string wc = ShellQuotePath(temp_ / "wc");
+  Sh("svnadmin create " + ShellQuotePath(temp_ / "repo") + " && svn_quiet checkout " + repo + " " +
+     wc + " && cd " + wc + " && mkdir A B && echo a > A/A.cvvcp && echo b > B/B.cvvcp" +
+     " && svn_quiet add A && svn_quiet commit -m one && svn_quiet add B" +
+     " && svn_quiet commit -m two && svn_quiet update && svn_quiet update -r 1 A");
+  kilnrun::SourceControl::InitTools();
+  ASSERT_TRUE(kilnrun::SourceControl::SvnBinDirectory()) << "svn is not installed";
+  ASSERT_TRUE(
+      Read("RepositoryRoot wc\nDefine tag build-%svnrevision%\n"
+           "<project>\nFile A/A.cvvcp\nSetConstant k %tag%\nSetProperty p r%svnrevision%\n"
+           "<project>\nFile B/B.cvvcp\nSetConstant k %tag%\n"
+           "<project>\nFile MyApp/../../MyApp/MyApp.cvvcp\nSetConstant k %tag%\n"));
+  const char *expected[][2] = {{"1", "build-1"}, {"2", "build-2"}, {"", "build-"}};
+  for (int i = 0; i < 3; ++i) {
+    Ref<Project> project = BuildConfig::Projects(i);
+    EXPECT_EQ(Text(project->revision), expected[i][0]);
+    EXPECT_EQ(Entry(project->constants, "k"), expected[i][1]);
+  }
+  EXPECT_EQ(Entry(BuildConfig::Projects(0)->properties, "p"), "r1");
 }
 
 }  // namespace
