@@ -5,6 +5,7 @@
 #include "corv/console.h"
 #include "corv/exception.h"
 #include "plugin_entries.h"
+#include "project.h"
 #include "shell.h"
 
 namespace kilnrun {
@@ -73,6 +74,7 @@ void KilnrunImageEntry() {
   CORVBindDeclaration(&kShellDecl);
   CORVBindDeclaration(&kArgumentProcessorDecl);
   CORVBindDeclaration(&kArgumentValueDecl);
+  CORVBindDeclaration(&kProjectDecl);
   RuntimeInitExternalClasses();
   LookUpPluginEntries();
   CORVobject app = CORVInstantiateDeclaration(&kAppDecl);

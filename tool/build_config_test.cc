@@ -184,10 +184,10 @@ TEST_F(BuildConfigTest, EveryKeySetsItsValue) {
 TEST_F(BuildConfigTest, ProjectPathsFollowTheFinalRepositoryRoot) {
   ASSERT_TRUE(corv::platform::CreateFolder(temp_ / "conf").ok());
   corv::testing::WriteFileBytes(temp_ / "conf/kilnrun.conf",
-                                "<project>\nFile MyApp:MyApp.cvvcp\n</project>\n"
-                                "BuildsDirectory out\n"
-                                "RepositoryRoot ..\n"
-                                "CorvanePath ide\n");
+                                "<project>\r\nFile MyApp:MyApp.cvvcp\r\n</project>\r\n"
+                                "BuildsDirectory out\r"
+                                "RepositoryRoot ..\r\n"
+                                "CorvanePath ide");  // the last line has no ending
   ASSERT_TRUE(
       BuildConfig::ReadConfigurationFrom(corv::GetFolderItem(String(temp_ / "conf/kilnrun.conf"))));
   EXPECT_EQ(PathOf(BuildConfig::RepositoryRoot), temp_.path());
