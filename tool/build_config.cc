@@ -217,19 +217,17 @@ void ProcessLine(Reader &reader, String line) {
   }
 }
 
-Ref<FolderItem> ResolveIfGiven(const String &path) {
-  return path.empty() ? nullptr : ResolvePath(RepositoryRoot, path);
+// An empty path names nothing (resolved, it would name the root itself).
+Ref<FolderItem> ResolveIfGiven(CORVstring path) {
+  return path ? ResolvePath(RepositoryRoot, String::Share(path)) : nullptr;
 }
 
 void ResolveProjectPaths(const Ref<Project> &project) {
-  // A block without "File" names no project file, not the repository root.
-  corv::Assign(&project->file, ResolveIfGiven(String::Share(project->path)));
-  String postBuild = String::Share(project->postBuildScriptPath);
-  if (!postBuild.empty()) corv::Assign(&project->postBuildScript, ResolveIfGiven(postBuild));
-  String prebuild = String::Share(project->prebuildScriptPath);
-  if (!prebuild.empty()) corv::Assign(&project->prebuildScript, ResolveIfGiven(prebuild));
-  String plist = String::Share(project->plistPath);
-  if (!plist.empty()) corv::Assign(&project->plistFile, ResolveIfGiven(plist));
+  // A block without "File" then fails the check as a missing project file.
+  corv::Assign(&project->file, ResolveIfGiven(project->path));
+  corv::Assign(&project->postBuildScript, ResolveIfGiven(project->postBuildScriptPath));
+  corv::Assign(&project->prebuildScript, ResolveIfGiven(project->prebuildScriptPath));
+  corv::Assign(&project->plistFile, ResolveIfGiven(project->plistPath));
 }
 
 String RevisionOf(const Ref<Project> &project) {
