@@ -4,6 +4,7 @@
 #include <string>
 
 #include "argument_processor.h"
+#include "corv/class_decl.h"
 #include "corv/exception.h"
 #include "plugin_entries.h"
 #include "shell.h"
@@ -44,13 +45,11 @@ const CORVhandlerDecl kAppHandlers[] = {{"Run", reinterpret_cast<void *>(&AppEve
 
 }  // namespace
 
-const CORVclassDecl kAppDecl = {"App",        &kConsoleApplicationDecl,
-                                sizeof(App),  nullptr,
-                                nullptr,      AppFinalizer,
-                                kAppMethods,  1,
-                                nullptr,      0,
-                                nullptr,      0,
-                                kAppHandlers, 1};
+const CORVclassDecl kAppDecl = corv::ClassDecl("App", sizeof(App))
+                                   .Super(&kConsoleApplicationDecl)
+                                   .Finalizer(AppFinalizer)
+                                   .Methods(kAppMethods)
+                                   .Handlers(kAppHandlers);
 
 int32_t AppEventRun(CORVobject self, CORVobject args) {
   auto arguments = corv::New<ArgumentProcessor>(&kArgumentProcessorDecl);

@@ -1,6 +1,8 @@
 // Parsing the command line into named and positional arguments.
 #include "argument_processor.h"
 
+#include "corv/class_decl.h"
+
 namespace kilnrun {
 namespace {
 
@@ -47,35 +49,13 @@ corv::Ref<ArgumentValue> Append(CORVobject arguments, const std::string &name) {
 
 }  // namespace
 
-const CORVclassDecl kArgumentValueDecl = {"ArgumentValue",
-                                          nullptr,
-                                          sizeof(ArgumentValue),
-                                          nullptr,
-                                          nullptr,
-                                          ArgumentValueFinalizer,
-                                          nullptr,
-                                          0,
-                                          nullptr,
-                                          0,
-                                          nullptr,
-                                          0,
-                                          nullptr,
-                                          0};
+const CORVclassDecl kArgumentValueDecl =
+    corv::ClassDecl("ArgumentValue", sizeof(ArgumentValue)).Finalizer(ArgumentValueFinalizer);
 
-const CORVclassDecl kArgumentProcessorDecl = {"ArgumentProcessor",
-                                              nullptr,
-                                              sizeof(ArgumentProcessor),
-                                              ArgumentProcessorInitializer,
-                                              nullptr,
-                                              ArgumentProcessorFinalizer,
-                                              nullptr,
-                                              0,
-                                              nullptr,
-                                              0,
-                                              nullptr,
-                                              0,
-                                              nullptr,
-                                              0};
+const CORVclassDecl kArgumentProcessorDecl =
+    corv::ClassDecl("ArgumentProcessor", sizeof(ArgumentProcessor))
+        .Initializer(ArgumentProcessorInitializer)
+        .Finalizer(ArgumentProcessorFinalizer);
 
 corv::Ref<corv::FolderItem> ArgumentValue::FolderItemValue() {
   CORVstring path = CORVStringLength(value) > 0 ? value : name;

@@ -4,6 +4,7 @@
 // Every mode runs synchronously: Execute returns when the interpreter has
 // exited, so a Shell is never running between calls and Write, WriteLine
 // raise ShellNotRunningException.
+#include "corv/plugin_definition.h"
 #include "platform/process.h"
 #include "plugin_runtime.h"
 #include "shell_instance.h"
@@ -137,37 +138,17 @@ const CORVpluginPropertyDefinition kProperties[] = {
     {"Result", "s", Code(&GetResult), nullptr},
 };
 
-const CORVpluginClassDefinition kShellClass = {"Shell",           nullptr,
-                                               nullptr,           sizeof(CORVshellData),
-                                               &ShellConstructor, &ShellDestructor,
-                                               kProperties,       6,
-                                               kMethods,          7,
-                                               nullptr,           0};
+const CORVpluginClassDefinition kShellClass = corv::PluginClass("Shell")
+                                                  .DataSize(sizeof(CORVshellData))
+                                                  .Constructor(&ShellConstructor)
+                                                  .Destructor(&ShellDestructor)
+                                                  .Properties(kProperties)
+                                                  .Methods(kMethods);
 
-const CORVpluginClassDefinition kNotRunningClass = {"ShellNotRunningException",
-                                                    "RuntimeException",
-                                                    nullptr,
-                                                    0,
-                                                    nullptr,
-                                                    nullptr,
-                                                    nullptr,
-                                                    0,
-                                                    nullptr,
-                                                    0,
-                                                    nullptr,
-                                                    0};
-const CORVpluginClassDefinition kNotAvailableClass = {"ShellNotAvailableException",
-                                                      "RuntimeException",
-                                                      nullptr,
-                                                      0,
-                                                      nullptr,
-                                                      nullptr,
-                                                      nullptr,
-                                                      0,
-                                                      nullptr,
-                                                      0,
-                                                      nullptr,
-                                                      0};
+const CORVpluginClassDefinition kNotRunningClass =
+    corv::PluginClass("ShellNotRunningException").Super("RuntimeException");
+const CORVpluginClassDefinition kNotAvailableClass =
+    corv::PluginClass("ShellNotAvailableException").Super("RuntimeException");
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/app_state.h"
+#include "corv/class_decl.h"
 #include "corv/exception.h"
 #include "corv/ref.h"
 #include "corv/string.h"
@@ -109,20 +110,11 @@ void ResetAppStateForTest() {
 
 }  // namespace corv
 
-const CORVclassDecl kConsoleApplicationDecl = {"ConsoleApplication",
-                                               nullptr,
-                                               sizeof(CORVconsoleApplication),
-                                               ConsoleApplicationInitializer,
-                                               nullptr,
-                                               nullptr,
-                                               corv::kConsoleApplicationMethods,
-                                               4,
-                                               corv::kConsoleApplicationEvents,
-                                               2,
-                                               nullptr,
-                                               0,
-                                               nullptr,
-                                               0};
+const CORVclassDecl kConsoleApplicationDecl =
+    corv::ClassDecl("ConsoleApplication", sizeof(CORVconsoleApplication))
+        .Initializer(ConsoleApplicationInitializer)
+        .Methods(corv::kConsoleApplicationMethods)
+        .Events(corv::kConsoleApplicationEvents);
 
 namespace {
 const CORVeventDecl kServiceEvents[] = {
@@ -133,20 +125,10 @@ const CORVeventDecl kServiceEvents[] = {
 };
 }  // namespace
 
-const CORVclassDecl kServiceApplicationDecl = {"ServiceApplication",
-                                               &kConsoleApplicationDecl,
-                                               sizeof(CORVconsoleApplication),
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               0,
-                                               kServiceEvents,
-                                               4,
-                                               nullptr,
-                                               0,
-                                               nullptr,
-                                               0};
+const CORVclassDecl kServiceApplicationDecl =
+    corv::ClassDecl("ServiceApplication", sizeof(CORVconsoleApplication))
+        .Super(&kConsoleApplicationDecl)
+        .Events(kServiceEvents);
 
 using corv::Process;
 

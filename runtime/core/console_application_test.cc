@@ -9,6 +9,7 @@
 #include "core/failure.h"
 #include "core/loader.h"
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/exception.h"
 #include "corv/string.h"
 #include "image_builder.h"
@@ -39,34 +40,12 @@ const CORVmethodDecl kTestAppMethods[] = {
 const CORVhandlerDecl kTestAppHandlers[] = {
     {"Run", reinterpret_cast<void *>(&OnRun)},
     {"UnhandledException", reinterpret_cast<void *>(&OnUnhandled)}};
-const CORVclassDecl kTestAppDecl = {"TestApp",
-                                    &kConsoleApplicationDecl,
-                                    sizeof(CORVconsoleApplication),
-                                    nullptr,
-                                    nullptr,
-                                    nullptr,
-                                    kTestAppMethods,
-                                    1,
-                                    nullptr,
-                                    0,
-                                    nullptr,
-                                    0,
-                                    kTestAppHandlers,
-                                    2};
-const CORVclassDecl kBareAppDecl = {"BareApp",
-                                    &kConsoleApplicationDecl,
-                                    sizeof(CORVconsoleApplication),
-                                    nullptr,
-                                    nullptr,
-                                    nullptr,
-                                    nullptr,
-                                    0,
-                                    nullptr,
-                                    0,
-                                    nullptr,
-                                    0,
-                                    nullptr,
-                                    0};
+const CORVclassDecl kTestAppDecl = corv::ClassDecl("TestApp", sizeof(CORVconsoleApplication))
+                                       .Super(&kConsoleApplicationDecl)
+                                       .Methods(kTestAppMethods)
+                                       .Handlers(kTestAppHandlers);
+const CORVclassDecl kBareAppDecl =
+    corv::ClassDecl("BareApp", sizeof(CORVconsoleApplication)).Super(&kConsoleApplicationDecl);
 
 char gProgram[] = "/usr/bin/prog";
 char gQuoted[] = "two words";
@@ -328,20 +307,8 @@ TEST_F(AppTest, ATimerRemovedByItsOwnActionEndsTheWalk) {
   CORVobject app = CORVInstantiateDeclaration(&kTestAppDecl);
   RuntimeRegisterConsoleAppObject(app, false);
   static const CORVhandlerDecl handlers[] = {{"Action", reinterpret_cast<void *>(&RemovingAction)}};
-  static const CORVclassDecl kSelfRemovingTimer = {"SelfRemovingTimer",
-                                                   &kTimerDecl,
-                                                   sizeof(CORVtimer),
-                                                   nullptr,
-                                                   nullptr,
-                                                   nullptr,
-                                                   nullptr,
-                                                   0,
-                                                   nullptr,
-                                                   0,
-                                                   nullptr,
-                                                   0,
-                                                   handlers,
-                                                   1};
+  static const CORVclassDecl kSelfRemovingTimer =
+      corv::ClassDecl("SelfRemovingTimer", sizeof(CORVtimer)).Super(&kTimerDecl).Handlers(handlers);
   CORVobject first = CORVInstantiateDeclaration(&kSelfRemovingTimer);
   CORVobject second = CORVInstantiateDeclaration(&kSelfRemovingTimer);
   TimerPeriodSetter(first, 1);

@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/ref.h"
 #include "corv_array.h"
 #include "corv_dictionary.h"
@@ -213,20 +214,9 @@ CORVdictionaryEntry *EntryAt(CORVdictionary *d, int32_t index) {
 
 }  // namespace
 
-const CORVclassDecl kDictionaryDecl = {"Dictionary",
-                                       nullptr,
-                                       sizeof(CORVdictionary),
-                                       dictionaryConstructor,
-                                       dictionaryDestructor,
-                                       nullptr,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0};
+const CORVclassDecl kDictionaryDecl = corv::ClassDecl("Dictionary", sizeof(CORVdictionary))
+                                          .Initializer(dictionaryConstructor)
+                                          .Destructor(dictionaryDestructor);
 
 extern "C" void dictionaryConstructor(CORVobject self) {
   CORVdictionary *d = AsDictionary(self);

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/ref.h"
 #include "corv/string.h"
 #include "lib/encoding.h"
@@ -160,34 +161,10 @@ bool HasChildren(const CORVfolderItemImp *imp) {
 using namespace corv::folder_item;
 using corv::Ref;
 
-const CORVclassDecl kFolderItemImpDecl = {"FolderItemImp",
-                                          nullptr,
-                                          sizeof(CORVfolderItemImp),
-                                          nullptr,
-                                          nullptr,
-                                          ImpFinalizer,
-                                          nullptr,
-                                          0,
-                                          nullptr,
-                                          0,
-                                          nullptr,
-                                          0,
-                                          nullptr,
-                                          0};
-const CORVclassDecl kFolderItemDecl = {"FolderItem",
-                                       nullptr,
-                                       sizeof(CORVfolderItem),
-                                       nullptr,
-                                       nullptr,
-                                       ItemFinalizer,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0};
+const CORVclassDecl kFolderItemImpDecl =
+    corv::ClassDecl("FolderItemImp", sizeof(CORVfolderItemImp)).Finalizer(ImpFinalizer);
+const CORVclassDecl kFolderItemDecl =
+    corv::ClassDecl("FolderItem", sizeof(CORVfolderItem)).Finalizer(ItemFinalizer);
 
 extern "C" CORVobject RuntimeGetFolderItem(CORVstring path, int32_t mode) {
   return ItemForPath(path, mode);

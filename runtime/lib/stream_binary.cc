@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv_stream.h"
 #include "lib/stream_file.h"
 #include "lib/string_record.h"
@@ -50,20 +51,8 @@ void WriteNumber(CORVobject stream, uint32_t value, size_t width) {
 
 }  // namespace
 
-const CORVclassDecl kBinaryStreamDecl = {"BinaryStream",
-                                         nullptr,
-                                         sizeof(CORVbinaryStream),
-                                         nullptr,
-                                         nullptr,
-                                         BinaryFinalizer,
-                                         nullptr,
-                                         0,
-                                         nullptr,
-                                         0,
-                                         nullptr,
-                                         0,
-                                         nullptr,
-                                         0};
+const CORVclassDecl kBinaryStreamDecl =
+    corv::ClassDecl("BinaryStream", sizeof(CORVbinaryStream)).Finalizer(BinaryFinalizer);
 
 extern "C" int64_t BinaryStreamGetPosition(CORVobject stream) {
   CORVbinaryStream *b = Bin(stream);

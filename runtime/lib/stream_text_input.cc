@@ -9,6 +9,7 @@
 #endif
 
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv_stream.h"
 #include "lib/stream_file.h"
 #include "lib/string_record.h"
@@ -165,20 +166,8 @@ CORVstring ReadBytes(CORVtextInputStream *in, int64_t count, uint32_t encoding) 
 
 }  // namespace
 
-const CORVclassDecl kTextInputStreamDecl = {"TextInputStream",
-                                            nullptr,
-                                            sizeof(CORVtextInputStream),
-                                            nullptr,
-                                            nullptr,
-                                            InputFinalizer,
-                                            nullptr,
-                                            0,
-                                            nullptr,
-                                            0,
-                                            nullptr,
-                                            0,
-                                            nullptr,
-                                            0};
+const CORVclassDecl kTextInputStreamDecl =
+    corv::ClassDecl("TextInputStream", sizeof(CORVtextInputStream)).Finalizer(InputFinalizer);
 
 extern "C" CORVstring TextInputStreamReadLine(CORVobject stream, CORVobject encoding) {
   CORVtextInputStream *in = In(stream);

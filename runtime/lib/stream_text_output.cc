@@ -3,6 +3,7 @@
 #include <string>
 
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/string.h"
 #include "corv_stream.h"
 #include "lib/encoding.h"
@@ -48,20 +49,8 @@ void AppendTerminator(CORVstring delimiter, CORVstring line, std::string *out) {
 
 }  // namespace
 
-const CORVclassDecl kTextOutputStreamDecl = {"TextOutputStream",
-                                             nullptr,
-                                             sizeof(CORVtextOutputStream),
-                                             nullptr,
-                                             nullptr,
-                                             OutputFinalizer,
-                                             nullptr,
-                                             0,
-                                             nullptr,
-                                             0,
-                                             nullptr,
-                                             0,
-                                             nullptr,
-                                             0};
+const CORVclassDecl kTextOutputStreamDecl =
+    corv::ClassDecl("TextOutputStream", sizeof(CORVtextOutputStream)).Finalizer(OutputFinalizer);
 
 extern "C" void TextOutputStreamWrite(CORVobject stream, CORVstring text) {
   CORVtextOutputStream *out = Out(stream);

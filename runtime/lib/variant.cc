@@ -7,6 +7,7 @@
 #include <string>
 
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv_date.h"
 #include "corv_variant.h"
 #include "lib/date.h"
@@ -196,11 +197,8 @@ void VariantBoxFinalizer(CORVobject self) {
 
 }  // namespace
 
-const CORVclassDecl kVariantDecl = {"Variant", nullptr, sizeof(CORVvariantObject),
-                                    nullptr,   nullptr, VariantBoxFinalizer,
-                                    nullptr,   0,       nullptr,
-                                    0,         nullptr, 0,
-                                    nullptr,   0};
+const CORVclassDecl kVariantDecl =
+    corv::ClassDecl("Variant", sizeof(CORVvariantObject)).Finalizer(VariantBoxFinalizer);
 
 extern "C" CORVobject CORVVariantToObject(const CORVvariant *variant) {
   if (!variant) return nullptr;
