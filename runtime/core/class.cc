@@ -46,8 +46,23 @@ CORVclass *FindClassNamed(const char *name) {
   return nullptr;
 }
 
-// Builds a class record from a declaration when no class of its name exists.
-CORVclass *BuildFromDeclaration(const CORVclassDecl *decl, CORVclass *base) {
+}  // namespace
+
+bool NameEquals(CORVstring s, const char *name) {
+  size_t length = std::strlen(name);
+  if (CORVStringLength(s) != length) return false;
+  const char *bytes = CORVStringBytes(s);
+  for (size_t i = 0; i < length; ++i)
+    if (FoldAscii(bytes[i]) != FoldAscii(name[i])) return false;
+  return true;
+}
+
+bool ClassNamed(CORVclass *cls, const char *name) {
+  return cls && NameEquals(cls->name, name);
+}
+
+// Every class the runtime makes itself is made here, from a declaration.
+CORVclass *DefineClass(const CORVclassDecl *decl, CORVclass *base) {
   uint32_t baseMethods = base ? base->methodCount : 0;
   uint32_t baseEvents = base ? base->eventCount : 0;
   uint32_t baseProperties = base ? base->propertyCount : 0;
@@ -87,22 +102,8 @@ CORVclass *BuildFromDeclaration(const CORVclassDecl *decl, CORVclass *base) {
     else
       CORV_REPORT("eventIndex >= 0", decl->handlers[i].eventName);
   }
+  gBound.emplace(decl, cls);
   return cls;
-}
-
-}  // namespace
-
-bool NameEquals(CORVstring s, const char *name) {
-  size_t length = std::strlen(name);
-  if (CORVStringLength(s) != length) return false;
-  const char *bytes = CORVStringBytes(s);
-  for (size_t i = 0; i < length; ++i)
-    if (FoldAscii(bytes[i]) != FoldAscii(name[i])) return false;
-  return true;
-}
-
-bool ClassNamed(CORVclass *cls, const char *name) {
-  return cls && NameEquals(cls->name, name);
 }
 
 }  // namespace corv
@@ -234,13 +235,11 @@ extern "C" CORVclass *CORVBindDeclaration(const CORVclassDecl *decl) {
   }
   auto found = corv::gBound.find(decl);
   if (found != corv::gBound.end()) return found->second;
-  CORVclass *cls = corv::FindClassNamed(decl->name);
-  if (!cls) {
-    CORVclass *base = decl->super ? CORVBindDeclaration(decl->super) : nullptr;
-    cls = corv::BuildFromDeclaration(decl, base);
+  if (CORVclass *cls = corv::FindClassNamed(decl->name)) {
+    corv::gBound.emplace(decl, cls);
+    return cls;
   }
-  corv::gBound.emplace(decl, cls);
-  return cls;
+  return corv::DefineClass(decl, decl->super ? CORVBindDeclaration(decl->super) : nullptr);
 }
 
 extern "C" void CORVRegisterDeclaration(const CORVclassDecl *decl) {

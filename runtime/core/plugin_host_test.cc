@@ -11,6 +11,7 @@
 #include "core/plugin_host.h"
 #include "core/runtime_classes.h"
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/exception.h"
 #include "image_builder.h"
 #include "platform/executable.h"
@@ -102,7 +103,7 @@ TEST_F(PluginHostTest, ClassesModulesAndSuperclassesFirst) {
   Bytes rsrc;
   kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("Test Libs\\test_plugin_a.so"), "");
   Install(rsrc);
-  EXPECT_EQ(corv::PluginClassCount(), 3);
+  EXPECT_EQ(corv::PluginClassCount(), 4);
   CORVclass *base = Class("TestPluginBase");
   CORVclass *derived = Class("TestPluginDerived");
   ASSERT_NE(base, nullptr);
@@ -118,6 +119,47 @@ TEST_F(PluginHostTest, ClassesModulesAndSuperclassesFirst) {
   EXPECT_EQ(corv::TakeCapturedFailures().size(), 1u);
 }
 
+void StackSlot() {}
+
+// A class the image builds itself, with a method in its virtual table, as
+// the image's RuntimeException has its Stack; made once per process.
+CORVclass *ImageBaseClass() {
+  static CORVclass *base = [] {
+    CORVclass *cls = RuntimeNewClass(nullptr, 1, 0, 0, 0, 0, 0);
+    cls->name = RuntimeCreateString("TestImageBase", 13, kEncodingUTF8);
+    cls->instanceSize = sizeof(CORVobjectHeader);
+    cls->methods[0].name = RuntimeCreateString("Stack", 5, kEncodingUTF8);
+    cls->methods[0].code = reinterpret_cast<void *>(&StackSlot);
+    cls->vtableCount = 1;
+    cls->vtable = RuntimeNewVtable(1);
+    cls->vtable[0] = reinterpret_cast<void *>(&StackSlot);
+    static const CORVclassDecl declared =
+        corv::ClassDecl("TestImageBase", sizeof(CORVobjectHeader));
+    CORVRegisterDeclaration(&declared);
+    return cls;
+  }();
+  return base;
+}
+
+TEST_F(PluginHostTest, PluginSubclassOfAnImageClassKeepsItsMethodsAndSlots) {
+  CORVclass *base = ImageBaseClass();
+  Bytes rsrc;
+  kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("Test Libs\\test_plugin_a.so"), "");
+  Install(rsrc);
+  // The newest class of that name: earlier tests may have loaded the plugin.
+  CORVclass *child = RuntimeGetClassList();
+  while (child && std::string(CORVStringBytes(child->name)) != "TestPluginImageChild")
+    child = child->next;
+  ASSERT_NE(child, nullptr);
+  EXPECT_EQ(child->base, base);
+  ASSERT_EQ(child->vtableCount, 1u);
+  EXPECT_NE(child->vtable, base->vtable);  // a copy of its own, freed with the class
+  CORVobject obj = RuntimeNewObject(child);
+  EXPECT_EQ(obj->vtable[0], reinterpret_cast<void *>(&StackSlot));
+  EXPECT_EQ(CORVLookupMethodByName(obj, "stack"), reinterpret_cast<void *>(&StackSlot));
+  RuntimeUnlockObject(obj);
+}
+
 TEST_F(PluginHostTest, TwoPluginsRegisteringOneClassAreBothKeptNewestFirst) {
   Bytes rsrc;
   kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("Test Libs\\test_plugin_a.so"), "");
@@ -125,7 +167,7 @@ TEST_F(PluginHostTest, TwoPluginsRegisteringOneClassAreBothKeptNewestFirst) {
                              Text(std::string(TEST_PLUGIN_FOLDER) + "/Test Libs/test_plugin_b.so"),
                              "");
   Install(rsrc);
-  EXPECT_EQ(corv::PluginClassCount(), 5);
+  EXPECT_EQ(corv::PluginClassCount(), 6);
   auto which = reinterpret_cast<int32_t (*)(CORVobject)>(Lookup("Dup.Which() as Integer"));
   ASSERT_NE(which, nullptr);
   EXPECT_EQ(which(nullptr), 2);

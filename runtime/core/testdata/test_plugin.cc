@@ -1,5 +1,6 @@
 // Plugins built for the plugin host's tests. TEST_PLUGIN_WHICH picks one:
-// 1 registers a base class, a derived class, a module and class "Dup";
+// 1 registers a base class, a derived class, a subclass of a class the
+// test makes, a module and class "Dup";
 // 2 registers class "Dup" too, and a method without an implementation;
 // 3 declares interface version 2, too old for classes.
 #include "corv/plugin_definition.h"
@@ -31,6 +32,9 @@ const CORVpluginClassDefinition kDerived = corv::PluginClass("TestPluginDerived"
                                                .DataSize(12)
                                                .Methods(kDupMethods)
                                                .Events(kEvents);
+// Its superclass is no plugin's: the test makes a class of that name.
+const CORVpluginClassDefinition kImageChild =
+    corv::PluginClass("TestPluginImageChild").Super("TestImageBase");
 const CORVpluginMethodDefinition kModuleMethods[] = {
     {"Twice(x as Integer) as Integer", (void *)&Twice}};
 const CORVpluginModuleDefinition kModule = corv::PluginModule("TestModule").Methods(kModuleMethods);
@@ -59,6 +63,7 @@ extern "C" __attribute__((visibility("default"))) void CORVPluginMain(CORVPlugin
   if (TEST_PLUGIN_WHICH == 1) {
     registerClass(&kBase);
     registerClass(&kDerived);
+    registerClass(&kImageChild);
     registerModule(&kModule);
   } else {
     static const CORVpluginMethodDefinition unimplemented = {"Missing()",
