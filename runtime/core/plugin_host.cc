@@ -81,7 +81,16 @@ bool LoadingAtVersion(int32_t version) {
 }
 
 void LoadPlugin(const std::string &path) {
-  void *library = platform::LoadLibrary(path);
+  std::string reason;
+  void *library = platform::LoadLibrary(path, &reason);
+  if (!library) {
+    // The image names its plugins, so one that will not load is a fault
+    // someone must see; the loader says why (a corrupt file, a missing
+    // dependency, another architecture).
+    std::string message = "can't load plugin library " + path + ": " + reason;
+    CORV_REPORT("library", message.c_str());
+    return;
+  }
   auto main =
       reinterpret_cast<CORVPluginMainFunction>(platform::FindSymbol(library, "CORVPluginMain"));
   if (!main) return;  // not a plugin: skipped without a report

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "core/failure.h"
 #include "core/loader.h"
@@ -13,6 +14,7 @@
 #include "corv.h"
 #include "corv/class_decl.h"
 #include "corv/exception.h"
+#include "disk_test.h"
 #include "image_builder.h"
 #include "platform/executable.h"
 #include "runtime_test.h"
@@ -187,6 +189,38 @@ TEST_F(PluginHostTest, OldVersionsAndLibrariesWithoutMainAreIgnored) {
   Install(rsrc);
   EXPECT_EQ(corv::PluginClassCount(), 0);
   EXPECT_TRUE(corv::TakeCapturedFailures().empty());
+}
+
+TEST_F(PluginHostTest, LibrariesThatFailToLoadAreReportedWithTheLoadersReason) {
+  struct Case {
+    const char *file;
+    std::string_view bytes;
+  };
+  const Case cases[] = {
+      {"garbage.so", "this is no shared library"},
+      {"empty.so", ""},
+      {"truncated.so", std::string_view("\x7f"
+                                        "ELF\x02\x01\x01",
+                                        7)},
+  };
+  for (const Case &c : cases) {
+    corv::testing::ScopedTempFolder folder;
+    ASSERT_TRUE(corv::platform::CreateFolder(folder / "Libs").ok());
+    corv::testing::WriteFileBytes(folder / "Libs" + "/" + c.file, c.bytes);
+    corv::SetPluginBaseFolder(folder.path());
+    corv::ResetImageTablesForTest();  // the previous case's table points into freed bytes
+    Bytes rsrc;
+    kilnrun_image::AddResource(&rsrc, kRelative, 0, Text(std::string("Libs\\") + c.file), "");
+    Install(rsrc);
+    EXPECT_EQ(corv::PluginClassCount(), 0) << c.file;
+    auto reports = corv::TakeCapturedFailures();
+    ASSERT_EQ(reports.size(), 1u) << c.file;
+    std::string lead = "Failure Condition: library\ncan't load plugin library " +
+                       (folder / "Libs") + "/" + c.file + ": ";
+    size_t at = reports[0].find(lead);
+    ASSERT_NE(at, std::string::npos) << reports[0];
+    EXPECT_GT(reports[0].size(), at + lead.size()) << "the loader's reason is missing";
+  }
 }
 
 TEST_F(PluginHostTest, CarriedLibraryLoadsFromATemporaryFile) {

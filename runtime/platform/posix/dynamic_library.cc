@@ -10,9 +10,17 @@
 
 namespace corv::platform {
 
-void *LoadLibrary(const std::string &pathOrName) {
-  if (pathOrName.empty()) return nullptr;
-  return dlopen(pathOrName.c_str(), RTLD_NOW | RTLD_LOCAL);
+void *LoadLibrary(const std::string &pathOrName, std::string *message) {
+  if (pathOrName.empty()) {
+    if (message) *message = "no library named";
+    return nullptr;
+  }
+  void *library = dlopen(pathOrName.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!library && message) {
+    const char *reason = dlerror();
+    *message = reason ? reason : "the library cannot be loaded";
+  }
+  return library;
 }
 
 void *FindSymbol(void *library, const char *name) {
