@@ -22,10 +22,6 @@ void AppFinalizer(CORVobject obj) {
   self->launchShell = nullptr;
 }
 
-void CallFunctionWithExceptionHandling(CORVobject self, CORVAppFunction function) {
-  CORVCallFunctionWithExceptionHandling(self, function);
-}
-
 void PrintVersion(CORVobject self) {
   std::string line =
       "Kilnrun v." + std::to_string(AppIntegerVersionStuffGetter(self, kAppMajorVersion)) + "." +
@@ -37,10 +33,6 @@ void PrintVersion(CORVobject self) {
   PrintLine(kMakerAddress);
 }
 
-const CORVmethodDecl kAppMethods[] = {
-    {"_CallFunctionWithExceptionHandling", "%%p",
-     reinterpret_cast<void *>(&CallFunctionWithExceptionHandling)},
-};
 const CORVhandlerDecl kAppHandlers[] = {{"Run", reinterpret_cast<void *>(&AppEventRun)}};
 
 }  // namespace
@@ -48,7 +40,6 @@ const CORVhandlerDecl kAppHandlers[] = {{"Run", reinterpret_cast<void *>(&AppEve
 const CORVclassDecl kAppDecl = corv::ClassDecl("App", sizeof(App))
                                    .Super(&kConsoleApplicationDecl)
                                    .Finalizer(AppFinalizer)
-                                   .Methods(kAppMethods)
                                    .Handlers(kAppHandlers);
 
 int32_t AppEventRun(CORVobject self, CORVobject args) {

@@ -15,8 +15,7 @@
 namespace corv {
 namespace {
 
-CORVExceptionWrapper gWrapper = nullptr;
-bool gWrapperLookedUp = false;
+CORVExceptionWrapper gWrapper = nullptr;  // looked up on first use
 
 const CORVeventDecl kConsoleApplicationEvents[] = {
     {0x804, "Run", "args() as String", "Integer"},
@@ -105,7 +104,6 @@ void ResetAppStateForTest() {
   for (int32_t i = 0; i < state.appReferences; ++i) Release(state.app);
   state = AppState{};
   gWrapper = nullptr;
-  gWrapperLookedUp = false;
 }
 
 }  // namespace corv
@@ -267,15 +265,13 @@ extern "C" void CORVCallThroughApplication(CORVAppFunction function) {
     CORV_REPORT("function", nullptr);
     return;
   }
-  if (!corv::gWrapperLookedUp) {
-    // Looked up by name once per run.
+  if (!corv::gWrapper) {
+    // Looked up by name once per run. A class that defines no wrapper gets
+    // the runtime's own: without one, Run and every event-loop step would
+    // never happen, and no native application should have to re-declare it.
     corv::gWrapper = reinterpret_cast<CORVExceptionWrapper>(
         CORVLookupMethodByName(app, "_CallFunctionWithExceptionHandling"));
-    corv::gWrapperLookedUp = corv::gWrapper != nullptr;
-  }
-  if (!corv::gWrapper) {
-    CORV_REPORT("fp", nullptr);
-    return;
+    if (!corv::gWrapper) corv::gWrapper = &CORVCallFunctionWithExceptionHandling;
   }
   corv::gWrapper(app, function);
 }

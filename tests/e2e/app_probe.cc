@@ -51,16 +51,9 @@ int32_t ProbeRun(CORVobject, CORVobject args) {
   return 0;
 }
 
-void Wrapper(CORVobject app, CORVAppFunction function) {
-  CORVCallFunctionWithExceptionHandling(app, function);
-}
-
-const CORVmethodDecl kMethods[] = {
-    {"_CallFunctionWithExceptionHandling", "%%p", reinterpret_cast<void *>(&Wrapper)}};
 const CORVhandlerDecl kHandlers[] = {{"Run", reinterpret_cast<void *>(&ProbeRun)}};
 const CORVclassDecl kProbeAppDecl = corv::ClassDecl("ProbeApp", sizeof(CORVconsoleApplication))
                                         .Super(&kConsoleApplicationDecl)
-                                        .Methods(kMethods)
                                         .Handlers(kHandlers);
 
 void ProbeEntry() {
