@@ -16,6 +16,7 @@
 
 #include "core/object_internal.h"
 #include "corv.h"
+#include "lib/case_map.h"
 #include "lib/string_record.h"
 
 namespace corv {
@@ -25,16 +26,6 @@ CORVclass *gClassList = nullptr;
 std::unordered_map<const CORVclassDecl *, CORVclass *> gBound;
 std::vector<const CORVclassDecl *> gDeclarations;
 std::unordered_map<std::string, CORVclass *> gByName;  // RuntimeLookupClass cache
-
-char FoldAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
-std::string FoldedName(const char *bytes, size_t length) {
-  std::string out(bytes, length);
-  for (char &c : out) c = FoldAscii(c);
-  return out;
-}
 
 CORVstring MakeName(const char *text) {
   return MakePermanentString(text);
@@ -49,12 +40,7 @@ CORVclass *FindClassNamed(const char *name) {
 }  // namespace
 
 bool NameEquals(CORVstring s, const char *name) {
-  size_t length = std::strlen(name);
-  if (CORVStringLength(s) != length) return false;
-  const char *bytes = CORVStringBytes(s);
-  for (size_t i = 0; i < length; ++i)
-    if (FoldAscii(bytes[i]) != FoldAscii(name[i])) return false;
-  return true;
+  return EqualsIgnoringAsciiCase(std::string_view(CORVStringBytes(s), CORVStringLength(s)), name);
 }
 
 bool ClassNamed(CORVclass *cls, const char *name) {
@@ -270,7 +256,8 @@ extern "C" bool CORVIsaDeclaration(CORVobject obj, const CORVclassDecl *decl) {
 }
 
 extern "C" CORVclass *RuntimeLookupClass(CORVstring name) {
-  std::string key = corv::FoldedName(CORVStringBytes(name), CORVStringLength(name));
+  std::string key =
+      corv::AsciiLowerCopy(std::string_view(CORVStringBytes(name), CORVStringLength(name)));
   auto hit = corv::gByName.find(key);
   if (hit != corv::gByName.end()) return hit->second;
   for (const CORVclassDecl *decl : corv::gDeclarations) {

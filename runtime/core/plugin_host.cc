@@ -19,6 +19,7 @@
 #include "core/runtime_classes.h"
 #include "corv.h"
 #include "corv_plugin.h"
+#include "lib/case_map.h"
 #include "lib/string_record.h"
 #include "platform/dynamic_library.h"
 #include "platform/executable.h"
@@ -65,12 +66,6 @@ std::unordered_map<std::string, void *> gEntries;  // folded name → function
 bool gEntriesBuilt = false;
 std::string gBaseFolder;
 bool gBaseFolderSet = false;
-
-std::string Folded(std::string text) {
-  for (char &c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return text;
-}
 
 void *Resolve(const char *name) {
   return CORVLookupLinkEntry(name);
@@ -129,7 +124,7 @@ std::string DataText(const CORVresource &resource) {
 }
 
 void AddEntry(const std::string &name, void *function) {
-  if (function) gEntries.emplace(Folded(name), function);  // the first (newest) stays
+  if (function) gEntries.emplace(AsciiLowerCopy(name), function);  // the first (newest) stays
 }
 
 void AddMethods(const std::string &prefix, const CORVpluginMethodDefinition *methods,
@@ -187,9 +182,9 @@ void BuildEntryTable() {
 
 PluginClass *FindPluginClass(const char *name) {
   if (!name) return nullptr;
-  std::string folded = Folded(name);
+  std::string folded = AsciiLowerCopy(name);
   for (PluginClass *pc : gClasses)
-    if (Folded(pc->name) == folded) return pc;
+    if (AsciiLowerCopy(pc->name) == folded) return pc;
   return nullptr;
 }
 
@@ -427,7 +422,7 @@ extern "C" void *RuntimeLookupPluginEntrypoint(CORVstring entryName) {
   if (!corv::gEntriesBuilt) corv::BuildEntryTable();
   std::string name(CORVStringBytes(entryName), CORVStringLength(entryName));
   if (name == "_") return nullptr;
-  auto found = corv::gEntries.find(corv::Folded(name));
+  auto found = corv::gEntries.find(corv::AsciiLowerCopy(name));
   if (found != corv::gEntries.end()) return found->second;
   std::string message = "can't find plugin method " + name;
   CORV_REPORT("pluginEntryTable.GetEntry( entrypointName, out )", message.c_str());

@@ -16,6 +16,7 @@
 
 #include "corv.h"
 #include "corv/class_decl.h"
+#include "corv/exception.h"
 #include "corv/ref.h"
 #include "corv_array.h"
 #include "corv_dictionary.h"
@@ -34,18 +35,13 @@ CORVdictionary *AsDictionary(CORVobject self) {
 }
 
 [[noreturn]] void RaiseOutOfMemory() {
-  CORVRaiseNew(CORVBindDeclaration(&kOutOfMemoryExceptionDecl));
-  std::abort();  // only when the class cannot be bound
+  corv::RaiseNew(&kOutOfMemoryExceptionDecl);
 }
-
 [[noreturn]] void RaiseKeyNotFound() {
-  CORVRaiseNew(CORVBindDeclaration(&kKeyNotFoundExceptionDecl));
-  std::abort();
+  corv::RaiseNew(&kKeyNotFoundExceptionDecl);
 }
-
 [[noreturn]] void RaiseOutOfBounds() {
-  RaiseOutOfBoundsException();
-  std::abort();
+  corv::RaiseNew(&kOutOfBoundsExceptionDecl);
 }
 
 // Marks the dictionary busy for one operation; a nested operation (from a

@@ -11,6 +11,7 @@
 #include "corv.h"
 #include "corv/class_decl.h"
 #include "corv_stream.h"
+#include "lib/encoding.h"
 #include "lib/stream_file.h"
 #include "lib/string_record.h"
 
@@ -41,10 +42,6 @@ bool Refill(CORVtextInputStream *in) {
 CORVstring MakeString(const void *bytes, size_t length, uint32_t encoding) {
   return RuntimeCreateString(static_cast<const char *>(bytes), static_cast<int32_t>(length),
                              encoding);
-}
-
-bool IsUTF16(uint32_t code) {
-  return code == kEncodingUTF16 || code == 0x14000100u || code == 0x10000100u;
 }
 
 /// Finds the first CR or LF in [from, end), or null. Lines are short, so
@@ -110,20 +107,15 @@ bool Ensure(CORVtextInputStream *in, int32_t count) {
   return in->bufferCount >= count;
 }
 
-int UnitAt(const CORVtextInputStream *in, bool bigEndian) {
-  int first = in->buffer[in->readPosition], second = in->buffer[in->readPosition + 1];
-  return bigEndian ? (first << 8) | second : first | (second << 8);
-}
-
-CORVstring ReadUnitLine(CORVtextInputStream *in, uint32_t encoding) {
-  bool bigEndian = encoding == 0x10000100u;
+// A line of UTF-16 text: the terminators are units, not bytes.
+CORVstring ReadUnitLine(CORVtextInputStream *in, uint32_t encoding, corv::UnitLayout units) {
   std::string line;
   bool terminated = false;
   while (!terminated && Ensure(in, 2)) {
-    int unit = UnitAt(in, bigEndian);
+    uint32_t unit = units.At(in->buffer + in->readPosition);
     in->readPosition += 2;
     if (unit == '\r') {
-      if (Ensure(in, 2) && UnitAt(in, bigEndian) == '\n') in->readPosition += 2;
+      if (Ensure(in, 2) && units.At(in->buffer + in->readPosition) == '\n') in->readPosition += 2;
       terminated = true;
     } else if (unit == '\n') {
       terminated = true;
@@ -173,7 +165,8 @@ extern "C" CORVstring TextInputStreamReadLine(CORVobject stream, CORVobject enco
   CORVtextInputStream *in = In(stream);
   if (!in || !in->file) return nullptr;
   uint32_t code = ReadEncoding(encoding, in->encoding);
-  return IsUTF16(code) ? ReadUnitLine(in, code) : ReadByteLine(in, code);
+  corv::UnitLayout units = corv::UnitLayoutOf(code);
+  return units.size == 2 ? ReadUnitLine(in, code, units) : ReadByteLine(in, code);
 }
 
 extern "C" CORVstring TextInputStreamRead(CORVobject stream, int32_t count, CORVobject encoding) {

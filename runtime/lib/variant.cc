@@ -8,9 +8,12 @@
 
 #include "corv.h"
 #include "corv/class_decl.h"
+#include "corv/exception.h"
 #include "corv_date.h"
 #include "corv_variant.h"
+#include "lib/case_map.h"
 #include "lib/date.h"
+#include "lib/encoding.h"
 #include "lib/variant.h"
 
 namespace {
@@ -133,8 +136,7 @@ void RetainHeld(const CORVvariant &v) {
 }
 
 [[noreturn]] void RaiseTypeMismatch() {
-  CORVRaiseNew(CORVBindDeclaration(&kTypeMismatchExceptionDecl));
-  std::abort();  // only when the class cannot be bound
+  corv::RaiseNew(&kTypeMismatchExceptionDecl);
 }
 
 CORVstring AsciiString(const char *text, size_t length) {
@@ -183,10 +185,7 @@ int AsciiEquality(CORVstring a, CORVstring b) {
   for (uint32_t i = 0; i < a->length; ++i) {
     unsigned char x = pa[i], y = pb[i];
     if ((x | y) >= 0x80) return -1;
-    if (x == y) continue;
-    if (x >= 'a' && x <= 'z') x -= 32;
-    if (y >= 'a' && y <= 'z') y -= 32;
-    if (x != y) return 0;
+    if (corv::AsciiUpper(x) != corv::AsciiUpper(y)) return 0;
   }
   return 1;
 }
@@ -225,10 +224,6 @@ extern "C" CORVvariant CORVVariantFromObjectForm(CORVobject object) {
 
 namespace {
 
-uint32_t AsciiUpper(uint32_t c) {
-  return c >= 'a' && c <= 'z' ? c - 32 : c;
-}
-
 // The hash of the leading ASCII bytes of single-byte text, and in *end where
 // they stop. Four bytes a step: the same sum as one byte a step, with only
 // one multiplication on the chain from step to step.
@@ -238,10 +233,10 @@ uint32_t HashAsciiPrefix(const unsigned char *p, uint32_t length, uint32_t *end)
   for (; i + 4 <= length; i += 4) {
     uint32_t a = p[i], b = p[i + 1], c = p[i + 2], d = p[i + 3];
     if ((a | b | c | d) >= 0x80) break;
-    h = h * k31x4 + AsciiUpper(a) * k31x3 + AsciiUpper(b) * k31x2 + AsciiUpper(c) * k31 +
-        AsciiUpper(d);
+    h = h * k31x4 + corv::AsciiUpper(a) * k31x3 + corv::AsciiUpper(b) * k31x2 +
+        corv::AsciiUpper(c) * k31 + corv::AsciiUpper(d);
   }
-  for (; i < length && p[i] < 0x80; ++i) h = h * k31 + AsciiUpper(p[i]);
+  for (; i < length && p[i] < 0x80; ++i) h = h * k31 + corv::AsciiUpper(p[i]);
   *end = i;
   return h;
 }
@@ -259,21 +254,15 @@ uint32_t corv::HashStringKey(CORVstring s) {
     if (c == 0x212A) c = 'K';  // Kelvin sign
     if (c == 0x017F) c = 'S';  // long s
     if (c < 0x80) {
-      if (c >= 'a' && c <= 'z') c -= 32;
-      h = h * 31 + c;
+      h = h * 31 + AsciiUpper(c);
       inForeignRun = false;
     } else if (!inForeignRun) {
       h = h * 31 + static_cast<uint32_t>(-128);  // 0x80 as a signed byte
       inForeignRun = true;
     }
   };
-  int unit = 1;
-  bool bigEndian = false;
-  if (encoding == kEncodingUTF16 || encoding == 0x14000100u) unit = 2;
-  if (encoding == 0x10000100u) unit = 2, bigEndian = true;
-  if (encoding == 0x0C000100u || encoding == 0x0D000100u) unit = 4;
-  if (encoding == 0x0E000100u) unit = 4, bigEndian = true;
-  if (unit == 1) {
+  UnitLayout units = UnitLayoutOf(encoding);
+  if (units.size == 1) {
     bool utf8 = encoding == kEncodingUTF8 || encoding == kEncodingASCII;
     uint32_t i = 0;
     h = HashAsciiPrefix(p, length, &i);  // most keys are all ASCII
@@ -293,11 +282,7 @@ uint32_t corv::HashStringKey(CORVstring s) {
     }
     return h;
   }
-  for (uint32_t i = 0; i + unit <= length; i += unit) {
-    uint32_t c = 0;
-    for (int b = 0; b < unit; ++b) c = c << 8 | p[i + (bigEndian ? b : unit - 1 - b)];
-    feed(c);
-  }
+  for (uint32_t i = 0; i + units.size <= length; i += units.size) feed(units.At(p + i));
   return h;
 }
 
