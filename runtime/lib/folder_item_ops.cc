@@ -25,7 +25,7 @@ std::string NameOf(const std::string &path) {
 /// a child of the same name when the destination is a folder.
 bool TargetPath(CORVfolderItemImp *imp, CORVobject destination, std::string *target) {
   if (!destination) {
-    imp->lastError = 100;
+    imp->lastError = kFolderItemErrorNilDestination;
     RaiseNilObjectException();
     return false;
   }
@@ -47,7 +47,7 @@ extern "C" bool FolderItemDelete(CORVobject item) {
   std::string path = PathOf(imp);
   corv::FolderChange change(FolderOf(path));
   platform::Status status = platform::RemoveItem(path);
-  if (!status.ok() && platform::FolderItemErrorCode(status.error) == 104) {
+  if (!status.ok() && platform::FolderItemErrorCode(status.error) == kFolderItemErrorBusy) {
     // A folder in use as the current directory: step out of it and try once more.
     platform::ChangeToParentDirectory();
     status = platform::RemoveItem(path);

@@ -27,11 +27,6 @@ void InputFinalizer(CORVobject self) {
   in->encoding = nullptr;
 }
 
-CORVtextInputStream *In(CORVobject stream) {
-  if (!stream) CORV_REPORT("stream", nullptr);
-  return reinterpret_cast<CORVtextInputStream *>(stream);
-}
-
 /// Reads the next block into the buffer; false at the end of the file.
 bool Refill(CORVtextInputStream *in) {
   in->readPosition = 0;
@@ -162,7 +157,7 @@ const CORVclassDecl kTextInputStreamDecl =
     corv::ClassDecl("TextInputStream", sizeof(CORVtextInputStream)).Finalizer(InputFinalizer);
 
 extern "C" CORVstring TextInputStreamReadLine(CORVobject stream, CORVobject encoding) {
-  CORVtextInputStream *in = In(stream);
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in || !in->file) return nullptr;
   uint32_t code = ReadEncoding(encoding, in->encoding);
   corv::UnitLayout units = corv::UnitLayoutOf(code);
@@ -170,60 +165,57 @@ extern "C" CORVstring TextInputStreamReadLine(CORVobject stream, CORVobject enco
 }
 
 extern "C" CORVstring TextInputStreamRead(CORVobject stream, int32_t count, CORVobject encoding) {
-  CORVtextInputStream *in = In(stream);
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in) return nullptr;
   return ReadBytes(in, count, ReadEncoding(encoding, in->encoding));
 }
 
 extern "C" CORVstring TextInputStreamReadAll(CORVobject stream, CORVobject encoding) {
-  CORVtextInputStream *in = In(stream);
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in || !in->file) return nullptr;
   int64_t rest = FileLength(in->file) - TextInputStreamGetPosition(stream);
   return ReadBytes(in, rest, ReadEncoding(encoding, in->encoding));
 }
 
 extern "C" bool TextInputStreamEOF(CORVobject stream) {
-  CORVtextInputStream *in = In(stream);
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in || !in->file) return true;
   return in->readPosition >= in->bufferCount && FileAtEnd(in->file);
 }
 
 extern "C" int64_t TextInputStreamGetPosition(CORVobject stream) {
-  CORVtextInputStream *in = In(stream);
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in || !in->file) return 0;
   return FilePosition(in->file) - (in->bufferCount - in->readPosition);
 }
 
 extern "C" void TextInputStreamSetPosition(CORVobject stream, int64_t position) {
-  CORVtextInputStream *in = In(stream);
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in || !in->file || position < 0) return;
   in->readPosition = in->bufferCount = 0;
   if (SeekFile(in->file, position)) Refill(in);
 }
 
 extern "C" void TextInputStreamClose(CORVobject stream) {
-  CORVtextInputStream *in = In(stream);
-  if (!in || !in->file) return;
-  in->keptError = CloseFile(in->file);
-  in->file = nullptr;
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
+  if (!in) return;
+  CloseStream(in);
   in->readPosition = in->bufferCount = 0;
 }
 
 extern "C" int32_t TextInputStreamLastErrorGetter(CORVobject stream) {
-  CORVtextInputStream *in = In(stream);
-  if (!in) return 0;
-  return in->file ? in->file->lastError : in->keptError;
+  return LastStreamError(StreamRecord<CORVtextInputStream>(stream));
 }
 
 extern "C" CORVobject TextInputStreamEncodingGetter(CORVobject stream) {
-  CORVtextInputStream *in = In(stream);
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in) return nullptr;
   RuntimeLockObject(in->encoding);
   return in->encoding;
 }
 
 extern "C" void TextInputStreamEncodingSetter(CORVobject stream, CORVobject encoding) {
-  CORVtextInputStream *in = In(stream);
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in) return;
   RuntimeLockUnlockObjects(encoding, in->encoding);
   in->encoding = encoding;

@@ -8,6 +8,9 @@
 
 #include <cerrno>
 
+#include "platform/path.h"
+#include "platform/special_folders.h"
+
 namespace corv::platform {
 
 void *LoadLibrary(const std::string &pathOrName, std::string *message) {
@@ -29,11 +32,9 @@ void *FindSymbol(void *library, const char *name) {
 }
 
 std::string WriteTemporaryLibrary(const std::string &fileName, const std::vector<uint8_t> &bytes) {
-  const char *folder = getenv("TMPDIR");
-  std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/cvtXXXXXX";
   std::string safeName;
   for (char c : fileName) safeName += (c == '/' || c == 0) ? '_' : c;
-  pattern += safeName;
+  std::string pattern = JoinPath(TemporaryFolder(), "cvtXXXXXX" + safeName);
   std::vector<char> path(pattern.begin(), pattern.end());
   path.push_back(0);
   int fd = mkstemps(path.data(), static_cast<int>(safeName.size()));
