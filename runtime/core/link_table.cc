@@ -35,14 +35,15 @@ std::mutex gMutex;
 
 bool SameName(const char *a, const char *b) {
   for (;; ++a, ++b) {
-    if (AsciiLower(*a) != AsciiLower(*b)) return false;
+    if (AsciiLower(static_cast<unsigned char>(*a)) != AsciiLower(static_cast<unsigned char>(*b)))
+      return false;
     if (*a == 0) return true;
   }
 }
 
 uint32_t NameHash(const char *name) {
   uint32_t hash = 2166136261u;  // FNV-1a over the folded bytes
-  for (; *name; ++name) hash = (hash ^ static_cast<unsigned char>(AsciiLower(*name))) * 16777619u;
+  for (; *name; ++name) hash = (hash ^ AsciiLower(static_cast<unsigned char>(*name))) * 16777619u;
   return hash;
 }
 

@@ -45,21 +45,23 @@ constexpr uint32_t AsciiUpper(uint32_t c) {
 /// ASCII lower case: only 'A'-'Z' change. Names the runtime looks up (entry
 /// points, classes, plugin members, libraries) ignore case this way, the
 /// same in every locale.
-constexpr char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+constexpr uint32_t AsciiLower(uint32_t c) {
+  return (c >= 'A' && c <= 'Z') ? c + 32 : c;
 }
 /// Whether two texts are the same when ASCII letters ignore case.
 inline bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    if (AsciiLower(static_cast<unsigned char>(a[i])) !=
+        AsciiLower(static_cast<unsigned char>(b[i])))
+      return false;
   return true;
 }
 /// The text with its ASCII letters in lower case: the key of a map whose
 /// names ignore case.
 inline std::string AsciiLowerCopy(std::string_view text) {
   std::string out(text);
-  for (char &c : out) c = AsciiLower(c);
+  for (char &c : out) c = static_cast<char>(AsciiLower(static_cast<unsigned char>(c)));
   return out;
 }
 
