@@ -182,9 +182,8 @@ void BuildEntryTable() {
 
 PluginClass *FindPluginClass(const char *name) {
   if (!name) return nullptr;
-  std::string folded = AsciiLowerCopy(name);
   for (PluginClass *pc : gClasses)
-    if (AsciiLowerCopy(pc->name) == folded) return pc;
+    if (EqualsIgnoringAsciiCase(pc->name, name)) return pc;
   return nullptr;
 }
 
