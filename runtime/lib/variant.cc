@@ -185,6 +185,7 @@ int AsciiEquality(CORVstring a, CORVstring b) {
   for (uint32_t i = 0; i < a->length; ++i) {
     unsigned char x = pa[i], y = pb[i];
     if ((x | y) >= 0x80) return -1;
+    if (x == y) continue;
     if (corv::AsciiUpper(x) != corv::AsciiUpper(y)) return 0;
   }
   return 1;
