@@ -2,6 +2,8 @@
 // its fields.
 #include "project.h"
 
+#include "corv/class_decl.h"
+
 namespace kilnrun {
 namespace {
 
@@ -33,10 +35,9 @@ const CORVmethodDecl kProjectMethods[] = {
 
 }  // namespace
 
-const CORVclassDecl kProjectDecl = {
-    "Project",       nullptr, sizeof(Project), nullptr, nullptr, ProjectFinalizer,
-    kProjectMethods, 1,       nullptr,         0,       nullptr, 0,
-    nullptr,         0};
+const CORVclassDecl kProjectDecl = corv::ClassDecl("Project", sizeof(Project))
+                                       .Finalizer(ProjectFinalizer)
+                                       .Methods(kProjectMethods);
 
 corv::Ref<Project> Project::New() {
   corv::Ref<Project> project = corv::New<Project>(&kProjectDecl);
