@@ -1,0 +1,27 @@
+// StringSplit and StringJoin: a source cut at a delimiter of any encoding,
+// or into characters, and put back together.
+#include "fuzz_input.h"
+
+using corv::Ref;
+using corv::String;
+using corv::fuzz::Require;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  corv::fuzz::TrapFailureReports();
+  corv::fuzz::FuzzInput in(data, size);
+  String source = in.NextString(), delimiter = in.NextString(), glue = in.NextString();
+
+  Ref<> pieces = Ref<>::Adopt(StringSplit(source.get(), delimiter.get()));
+  Require(pieces != nullptr, "Split gives an array");
+  int32_t count = CORVArrayUBound(pieces.object()) + 1;
+  if (!delimiter.empty())
+    Require(count == StringCountFields(source.get(), delimiter.get()),
+            "Split makes as many pieces as CountFields counts");
+  String joined = String::Adopt(StringJoin(pieces.object(), glue.get()));
+
+  // Cut into characters, the pieces join back into the very same bytes.
+  Ref<> characters = Ref<>::Adopt(StringSplit(source.get(), nullptr));
+  String rejoined = String::Adopt(StringJoin(characters.object(), nullptr));
+  Require(rejoined.view() == source.view(), "characters join back into the source");
+  return 0;
+}
