@@ -18,10 +18,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Require(count == StringCountFields(source.get(), delimiter.get()),
             "Split makes as many pieces as CountFields counts");
   String joined = String::Adopt(StringJoin(pieces.object(), glue.get()));
+  // Joined with the delimiter they were cut at, the pieces give the source
+  // again, up to the case of the delimiters found.
+  bool unicode = source.encoding() == kEncodingUTF8 || source.encoding() == kEncodingUTF16;
+  if (unicode && delimiter.encoding() == source.encoding()) {
+    String rejoined = String::Adopt(StringJoin(pieces.object(), delimiter.get()));
+    Require(RuntimeStringCompare(rejoined.get(), source.get()) == 0,
+            "pieces joined at their delimiter give the source");
+  }
 
   // Cut into characters, the pieces join back into the very same bytes.
   Ref<> characters = Ref<>::Adopt(StringSplit(source.get(), nullptr));
-  String rejoined = String::Adopt(StringJoin(characters.object(), nullptr));
-  Require(rejoined.view() == source.view(), "characters join back into the source");
+  String characterText = String::Adopt(StringJoin(characters.object(), nullptr));
+  Require(characterText.view() == source.view(), "characters join back into the source");
   return 0;
 }
