@@ -44,7 +44,44 @@ bool IcuDecode(uint32_t codePage, const char *bytes, size_t length, std::u16stri
                             static_cast<int32_t>(length), &status);
   if (U_FAILURE(status)) return false;
   out->resize(static_cast<size_t>(n));
+  // Overrides are of single-byte pages, whose converters give one unit a byte.
+  const ByteOverrides *overrides = ByteOverridesOf(codePage);
+  if (overrides && out->size() == length)
+    for (size_t i = 0; i < length; ++i)
+      if (char16_t c = overrides->character[static_cast<unsigned char>(bytes[i])]) (*out)[i] = c;
   return true;
+}
+
+// Appends the units encoded by the converter.
+bool IcuAppend(UConverter *cnv, const char16_t *units, size_t count, std::string *out) {
+  if (count == 0) return true;
+  size_t at = out->size();
+  out->resize(at + UCNV_GET_MAX_BYTES_FOR_STRING(count, ucnv_getMaxCharSize(cnv)) + 4);
+  UErrorCode status = U_ZERO_ERROR;
+  int32_t n = ucnv_fromUChars(cnv, out->data() + at, static_cast<int32_t>(out->size() - at), units,
+                              static_cast<int32_t>(count), &status);
+  if (U_FAILURE(status)) return false;
+  out->resize(at + static_cast<size_t>(n));
+  return true;
+}
+
+// Encodes through the converter, except the characters the page's
+// overrides give a byte of their own; every other character keeps the
+// converter's byte (the mu of page 437 still becomes E6, as its best fit).
+bool IcuEncode(uint32_t codePage, UConverter *cnv, const char16_t *units, size_t count,
+               std::string *out) {
+  out->clear();
+  const ByteOverrides *overrides = ByteOverridesOf(codePage);
+  if (!overrides) return IcuAppend(cnv, units, count, out);
+  size_t run = 0;  // the first unit not yet encoded
+  for (size_t i = 0; i < count; ++i) {
+    int byte = overrides->ByteFor(units[i]);
+    if (byte < 0) continue;
+    if (!IcuAppend(cnv, units + run, i - run, out)) return false;
+    out->push_back(static_cast<char>(byte));
+    run = i + 1;
+  }
+  return IcuAppend(cnv, units + run, count - run, out);
 }
 
 struct Memory {
@@ -121,13 +158,7 @@ bool EncodeFromUTF16(uint32_t code, const char16_t *units, size_t count, std::st
   }
   uint32_t page = (code == 0x920 || code == 0x820) ? 932 : CodePageOf(code);
   Converter cnv = page ? OpenConverter(page) : nullptr;
-  if (!cnv) return false;
-  out->resize(UCNV_GET_MAX_BYTES_FOR_STRING(count, ucnv_getMaxCharSize(cnv.get())) + 4);
-  UErrorCode status = U_ZERO_ERROR;
-  int32_t n = ucnv_fromUChars(cnv.get(), out->data(), static_cast<int32_t>(out->size()), units,
-                              static_cast<int32_t>(count), &status);
-  if (U_FAILURE(status)) return false;
-  out->resize(static_cast<size_t>(n));
+  if (!cnv || !IcuEncode(page, cnv.get(), units, count, out)) return false;
   if (code == 0x920) *out = ShiftJisToEucJp(*out);
   if (code == 0x820) *out = ShiftJisToIso2022Jp(*out);
   return true;
