@@ -62,6 +62,9 @@ uint32_t SystemEncoding();
 /// Decodes bytes of a code into UTF-16; false when the code has no
 /// available code page or the bytes are rejected.
 bool DecodeToUTF16(uint32_t code, const char *bytes, size_t length, std::u16string *out);
+/// The same, but false as well when any byte sequence is malformed,
+/// unassigned or cut off, where DecodeToUTF16 puts a replacement character.
+bool DecodeExactlyToUTF16(uint32_t code, const char *bytes, size_t length, std::u16string *out);
 /// Encodes UTF-16 into a code; false when the code has no available code page.
 bool EncodeFromUTF16(uint32_t code, const char16_t *units, size_t count, std::string *out);
 /// The conversion of s to code t, with the one-entry memory (s itself,

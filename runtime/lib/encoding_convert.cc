@@ -28,18 +28,27 @@ Converter OpenConverter(uint32_t codePage) {
   UErrorCode status = U_ZERO_ERROR;
   Converter cnv(ucnv_open(name, &status));
   if (U_FAILURE(status)) return nullptr;
-  if (ucnv_getMinCharSize(cnv.get()) == 1) {  // the platform's default character
+  // The platform's default character; UTF-8 keeps ICU's U+FFFD for a lone
+  // surrogate, as the platform writes it, so that it stays a non-ASCII character.
+  if (ucnv_getMinCharSize(cnv.get()) == 1 && codePage != 65001) {
     status = U_ZERO_ERROR;
     ucnv_setSubstChars(cnv.get(), "?", 1, &status);
   }
   return cnv;
 }
 
-bool IcuDecode(uint32_t codePage, const char *bytes, size_t length, std::u16string *out) {
+// With `exact`, a malformed, unassigned or cut-off sequence fails the
+// decoding instead of being replaced.
+bool IcuDecode(uint32_t codePage, const char *bytes, size_t length, std::u16string *out,
+               bool exact) {
   Converter cnv = OpenConverter(codePage);
   if (!cnv) return false;
   out->resize(length * 2 + 2);
   UErrorCode status = U_ZERO_ERROR;
+  if (exact) {
+    ucnv_setToUCallBack(cnv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    if (U_FAILURE(status)) return false;
+  }
   int32_t n = ucnv_toUChars(cnv.get(), out->data(), static_cast<int32_t>(out->size()), bytes,
                             static_cast<int32_t>(length), &status);
   if (U_FAILURE(status)) return false;
@@ -131,9 +140,7 @@ String FromBytes(const std::string &bytes, uint32_t encoding) {
   return String(std::string_view(bytes), encoding);
 }
 
-}  // namespace
-
-bool DecodeToUTF16(uint32_t code, const char *bytes, size_t length, std::u16string *out) {
+bool Decode(uint32_t code, const char *bytes, size_t length, std::u16string *out, bool exact) {
   if (IsHostUTF16(code)) {
     if (length % 2) return false;
     out->assign(reinterpret_cast<const char16_t *>(bytes), length / 2);
@@ -141,14 +148,24 @@ bool DecodeToUTF16(uint32_t code, const char *bytes, size_t length, std::u16stri
   }
   if (code == 0x920) {
     std::string sjis = EucJpToShiftJis({bytes, length});
-    return IcuDecode(932, sjis.data(), sjis.size(), out);
+    return IcuDecode(932, sjis.data(), sjis.size(), out, exact);
   }
   if (code == 0x820) {
     std::string sjis = Iso2022JpToShiftJis({bytes, length});
-    return IcuDecode(932, sjis.data(), sjis.size(), out);
+    return IcuDecode(932, sjis.data(), sjis.size(), out, exact);
   }
   uint32_t page = CodePageOf(code);
-  return page && IcuDecode(page, bytes, length, out);
+  return page && IcuDecode(page, bytes, length, out, exact);
+}
+
+}  // namespace
+
+bool DecodeToUTF16(uint32_t code, const char *bytes, size_t length, std::u16string *out) {
+  return Decode(code, bytes, length, out, false);
+}
+
+bool DecodeExactlyToUTF16(uint32_t code, const char *bytes, size_t length, std::u16string *out) {
+  return Decode(code, bytes, length, out, true);
 }
 
 bool EncodeFromUTF16(uint32_t code, const char16_t *units, size_t count, std::string *out) {

@@ -10,6 +10,7 @@
 #include "corv_date.h"
 #include "corv_variant.h"
 #include "lib/date.h"
+#include "lib/encoding.h"
 #include "lib/variant.h"
 
 namespace {
@@ -269,6 +270,16 @@ uint32_t corv::HashStringKey(CORVstring s) {
       inForeignRun = true;
     }
   };
+  bool utf8 = encoding == kEncodingUTF8 || encoding == kEncodingASCII;
+  if (!utf8 && !corv::IsHostUTF16(encoding)) {
+    // Hashed as the text the comparison reads through the converter; bytes
+    // it rejects hold no text and fall through to be hashed as they are.
+    std::u16string text;
+    if (corv::DecodeExactlyToUTF16(encoding, CORVStringBytes(s), length, &text)) {
+      for (char16_t unit : text) feed(unit);
+      return h;
+    }
+  }
   int unit = 1;
   bool bigEndian = false;
   if (encoding == kEncodingUTF16 || encoding == 0x14000100u) unit = 2;
@@ -276,7 +287,6 @@ uint32_t corv::HashStringKey(CORVstring s) {
   if (encoding == 0x0C000100u || encoding == 0x0D000100u) unit = 4;
   if (encoding == 0x0E000100u) unit = 4, bigEndian = true;
   if (unit == 1) {
-    bool utf8 = encoding == kEncodingUTF8 || encoding == kEncodingASCII;
     uint32_t i = 0;
     h = HashAsciiPrefix(p, length, &i);  // most keys are all ASCII
     while (i < length) {
@@ -291,7 +301,7 @@ uint32_t corv::HashStringKey(CORVstring s) {
       int extra = (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : 3;
       uint32_t c = lead & (extra == 1 ? 0x1F : extra == 2 ? 0x0F : 0x07);
       for (++i; extra > 0 && i < length; --extra, ++i) c = c << 6 | (p[i] & 0x3F);
-      feed(c < 0x80 ? 0x80 : c);  // an over-long form is still not ASCII
+      feed(c);  // an over-long or cut-off form counts as what it decodes to
     }
     return h;
   }
