@@ -99,6 +99,30 @@ class FuzzInput {
   size_t at_ = 0;
 };
 
+/// Whether the bytes are well-formed UTF-8 (shortest forms, no surrogates,
+/// nothing above U+10FFFF). The runtime reads malformed UTF-8 leniently, so
+/// some properties hold only for well-formed text.
+inline bool IsWellFormedUTF8(std::string_view text) {
+  auto *p = reinterpret_cast<const unsigned char *>(text.data());
+  size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    unsigned char lead = p[i];
+    size_t extra = lead < 0x80                    ? 0
+                   : lead >= 0xC2 && lead <= 0xDF ? 1
+                   : lead >= 0xE0 && lead <= 0xEF ? 2
+                   : lead >= 0xF0 && lead <= 0xF4 ? 3
+                                                  : 4;
+    if (extra == 4 || n - i <= extra) return false;  // not a lead, or cut off
+    unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (extra > 0 && (p[i + 1] < low || p[i + 1] > high)) return false;
+    for (size_t k = 2; k <= extra; ++k)
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
 /// Stops the run with a message when a tested property does not hold; the
 /// fuzzer keeps the input that did it.
 inline void Require(bool holds, const char *what) {

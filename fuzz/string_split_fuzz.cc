@@ -19,9 +19,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             "Split makes as many pieces as CountFields counts");
   String joined = String::Adopt(StringJoin(pieces.object(), glue.get()));
   // Joined with the delimiter they were cut at, the pieces give the source
-  // again, up to the case of the delimiters found.
-  bool unicode = source.encoding() == kEncodingUTF8 || source.encoding() == kEncodingUTF16;
-  if (unicode && delimiter.encoding() == source.encoding()) {
+  // again, up to the case of the delimiters found (in well-formed text: the
+  // lenient reading of malformed UTF-8 cuts characters differently once a
+  // delimiter's bytes change).
+  bool wellFormed =
+      source.encoding() == kEncodingUTF16 ||
+      (source.encoding() == kEncodingUTF8 && corv::fuzz::IsWellFormedUTF8(source.view()) &&
+       corv::fuzz::IsWellFormedUTF8(delimiter.view()));
+  if (wellFormed && delimiter.encoding() == source.encoding()) {
     String rejoined = String::Adopt(StringJoin(pieces.object(), delimiter.get()));
     Require(RuntimeStringCompare(rejoined.get(), source.get()) == 0,
             "pieces joined at their delimiter give the source");
