@@ -25,6 +25,7 @@ bool Replay(const std::filesystem::path &file) {
   }
   std::vector<uint8_t> input((std::istreambuf_iterator<char>(in)),
                              std::istreambuf_iterator<char>());
+  std::fprintf(stderr, "%s\n", file.c_str());  // named before a crash can stop the run
   int32_t objects = RuntimeLiveObjectCount(), strings = RuntimeLiveStringCount();
   LLVMFuzzerTestOneInput(input.data(), input.size());
   if (RuntimeLiveObjectCount() != objects || RuntimeLiveStringCount() != strings) {
