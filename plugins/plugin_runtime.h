@@ -18,6 +18,8 @@ struct Runtime {
   void (*RegisterVersion)(int32_t) = nullptr;
   void (*RegisterClass)(const CORVpluginClassDefinition *) = nullptr;
   void (*RegisterModule)(const CORVpluginModuleDefinition *) = nullptr;
+  int32_t (*RegisterBackgroundTask)(CORVBackgroundTaskFunction, void *, uint32_t, bool) = nullptr;
+  void (*UnregisterBackgroundTask)(int32_t) = nullptr;
 
   /// Resolves every entry; false when one is missing (the plugin then
   /// registers nothing).
@@ -29,7 +31,9 @@ struct Runtime {
            Get(resolver, "CORVRaiseNewWithMessage", &RaiseNewWithMessage) &&
            Get(resolver, "RegisterPluginVersion", &RegisterVersion) &&
            Get(resolver, "PluginRegisterClass", &RegisterClass) &&
-           Get(resolver, "PluginRegisterModule", &RegisterModule);
+           Get(resolver, "PluginRegisterModule", &RegisterModule) &&
+           Get(resolver, "PluginRegisterBackgroundTask", &RegisterBackgroundTask) &&
+           Get(resolver, "PluginUnregisterBackgroundTask", &UnregisterBackgroundTask);
   }
 
   CORVstring MakeString(const std::string &text, uint32_t encoding) const {

@@ -1,8 +1,8 @@
 // Shell objects through the plugin entries.
 #include "shell.h"
 
+#include "corv_shell.h"
 #include "plugin_entries.h"
-#include "shell/shell_instance.h"
 
 namespace kilnrun {
 namespace {

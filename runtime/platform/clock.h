@@ -13,6 +13,10 @@ uint32_t MillisecondCounter();
 /// enough for a check made in every iteration of a loop, and precise enough
 /// for anything counted in 1/60-second ticks.
 uint32_t CoarseMillisecondCounter();
+/// Tests: both counters read `milliseconds` from now on, so that a test
+/// steps the time itself, until ResumeSystemClockForTest.
+void FixMillisecondCounterForTest(uint32_t milliseconds);
+void ResumeSystemClockForTest();
 /// Sleeps the whole process thread; 0 merely gives the processor up.
 void SleepMilliseconds(uint32_t milliseconds);
 /// Whether the Escape key is down: read without blocking from standard

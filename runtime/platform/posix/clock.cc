@@ -13,7 +13,11 @@ namespace corv::platform {
 
 namespace {
 
+bool gFixed = false;  // a test steps the time
+uint32_t gFixedMilliseconds = 0;
+
 uint32_t Milliseconds(clockid_t clock) {
+  if (gFixed) return gFixedMilliseconds;
   timespec now;
   clock_gettime(clock, &now);
   uint64_t ms =
@@ -31,6 +35,15 @@ uint32_t CoarseMillisecondCounter() {
   // Both clocks count from the same start; the coarse one is the kernel's
   // last timer-interrupt time, read from the vDSO page without a hardware read.
   return Milliseconds(CLOCK_MONOTONIC_COARSE);
+}
+
+void FixMillisecondCounterForTest(uint32_t milliseconds) {
+  gFixed = true;
+  gFixedMilliseconds = milliseconds;
+}
+
+void ResumeSystemClockForTest() {
+  gFixed = false;
 }
 
 void SleepMilliseconds(uint32_t milliseconds) {
