@@ -11,7 +11,7 @@
 
 namespace {
 
-plugin::Runtime gRuntime;
+using plugin::gRuntime;
 
 using corv::platform::ChildProcess;
 using corv::platform::Result;
@@ -168,7 +168,7 @@ CORVstring ReadAll(CORVobject self) {
   if (!data->output) return nullptr;
   std::string unread = data->output->substr(data->readPosition);
   data->readPosition = data->output->size();
-  return gRuntime.MakeString(unread, kEncodingUTF8);
+  return corv::String(unread, kEncodingUTF8).Leak();
 }
 
 void Send(CORVobject self, const std::string &bytes) {
@@ -218,7 +218,7 @@ bool GetIsRunning(CORVobject self) {
 }
 CORVstring GetResult(CORVobject self) {
   const std::string *output = Data(self)->output;
-  return output ? gRuntime.MakeString(*output, kEncodingUTF8) : nullptr;
+  return output ? corv::String(*output, kEncodingUTF8).Leak() : nullptr;
 }
 
 template <class F>
