@@ -163,6 +163,12 @@ extern "C" uint32_t CORVCurrentTick(void) {
   return static_cast<uint32_t>(corv::platform::MillisecondCounter() * 0.06);
 }
 
+extern "C" uint32_t CORVElapsedTicks(uint32_t earlier, uint32_t later) {
+  // Ticks run from 0 to 2^32 × 0.06 (truncated), then start again at 0.
+  constexpr uint32_t kTicksPerRound = 257698038;
+  return later >= earlier ? later - earlier : later + (kTicksPerRound - earlier);
+}
+
 extern "C" void RuntimeDoEvents(int32_t milliseconds) {
   // Only the main cooperative thread polls; until there are other threads
   // every caller is the main thread.

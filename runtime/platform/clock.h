@@ -13,6 +13,9 @@ uint32_t MillisecondCounter();
 /// enough for a check made in every iteration of a loop, and precise enough
 /// for anything counted in 1/60-second ticks.
 uint32_t CoarseMillisecondCounter();
+/// Moves both counters by `shift` milliseconds (wrapping), so that tests
+/// can put "now" just before the counter wraps; 0 restores the real value.
+void ShiftMillisecondCounterForTest(uint32_t shift);
 /// Sleeps the whole process thread; 0 merely gives the processor up.
 void SleepMilliseconds(uint32_t milliseconds);
 /// Whether the Escape key is down: read without blocking from standard

@@ -13,12 +13,14 @@ namespace corv::platform {
 
 namespace {
 
+uint32_t gShift = 0;  // set only by tests
+
 uint32_t Milliseconds(clockid_t clock) {
   timespec now;
   clock_gettime(clock, &now);
   uint64_t ms =
       static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
-  return static_cast<uint32_t>(ms);
+  return static_cast<uint32_t>(ms) + gShift;
 }
 
 }  // namespace
@@ -31,6 +33,10 @@ uint32_t CoarseMillisecondCounter() {
   // Both clocks count from the same start; the coarse one is the kernel's
   // last timer-interrupt time, read from the vDSO page without a hardware read.
   return Milliseconds(CLOCK_MONOTONIC_COARSE);
+}
+
+void ShiftMillisecondCounterForTest(uint32_t shift) {
+  gShift = shift;
 }
 
 void SleepMilliseconds(uint32_t milliseconds) {
