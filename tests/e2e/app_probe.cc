@@ -7,6 +7,8 @@
 #include "core/failure.h"
 #include "corv.h"
 #include "corv/exception.h"
+#include "corv/folder_item.h"
+#include "corvane_ide.h"
 #include "plugin_entries.h"
 #include "shell.h"
 
@@ -46,6 +48,14 @@ int32_t ProbeRun(CORVobject, CORVobject args) {
                     .bytes()
                     .c_str());
   }
+  if (mode == "sendscript") {  // the file's text, delivered to the IDE as kilnrun does
+    corv::Ref<corv::FolderItem> file = corv::GetFolderItem(corv::String(Argument(args, 2)));
+    corv::Ref<corv::TextInputStream> in = file ? file->OpenAsTextFile() : nullptr;
+    corv::String script = in ? in->ReadAll() : corv::String();
+    std::printf("%s\n", kilnrun::CorvaneIDE::SendScript(script) ? "sent" : "failed");
+  }
+  if (mode == "available")
+    std::printf("%s\n", kilnrun::CorvaneIDE::IsAvailable() ? "available" : "unavailable");
   std::fflush(stdout);
   return 0;
 }
