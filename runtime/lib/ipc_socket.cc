@@ -16,6 +16,7 @@
 // as soon as the handle it started with is no longer the socket's.
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <new>
 #include <utility>
@@ -25,6 +26,7 @@
 #include "corv.h"
 #include "corv/ref.h"
 #include "lib/stream_file.h"
+#include "platform/clock.h"
 #include "platform/error_codes.h"
 #include "platform/socket.h"
 
@@ -66,6 +68,54 @@ class ByteQueue {
   size_t start_ = 0;
 };
 
+// Bytes written and not yet sent: the written strings themselves, each
+// holding a reference, so a large Write costs no copy. `offset` bytes of the
+// first string have left already.
+class SendQueue {
+ public:
+  ~SendQueue() { Clear(); }
+  size_t size() const { return total_; }
+  void Append(CORVstring s) {
+    strings_.push_back(RuntimeLockString(s));
+    total_ += CORVStringLength(s);
+  }
+  /// The next bytes in at most `limit` bytes over at most `most` runs.
+  size_t Runs(corv::platform::ByteRun *runs, size_t most, size_t limit) const {
+    size_t count = 0, offset = offset_;
+    for (auto it = strings_.begin(); it != strings_.end() && count < most && limit > 0; ++it) {
+      size_t take = std::min<size_t>(CORVStringLength(*it) - offset, limit);
+      runs[count++] = {CORVStringBytes(*it) + offset, take};
+      limit -= take;
+      offset = 0;
+    }
+    return count;
+  }
+  void Consume(size_t count) {
+    total_ -= count;
+    while (count > 0) {
+      size_t left = CORVStringLength(strings_.front()) - offset_;
+      if (count < left) {
+        offset_ += count;
+        return;
+      }
+      count -= left;
+      RuntimeUnlockString(strings_.front());
+      strings_.pop_front();
+      offset_ = 0;
+    }
+  }
+  void Clear() {
+    for (CORVstring s : strings_) RuntimeUnlockString(s);
+    strings_.clear();
+    offset_ = total_ = 0;
+  }
+
+ private:
+  std::deque<CORVstring> strings_;
+  size_t offset_ = 0;
+  size_t total_ = 0;
+};
+
 // Received bytes land here first; one buffer serves every socket because
 // only one Poll runs at a time.
 char *ScratchBuffer() {
@@ -98,7 +148,7 @@ struct CORVipcTransport {
   uint16_t port = 0;
   uint64_t sentTotal = 0;
   ByteQueue received;
-  ByteQueue toSend;
+  SendQueue toSend;
 };
 
 namespace {
@@ -146,8 +196,9 @@ void Connected(CORVipcSocket *s) {
 
 void SendSome(CORVipcSocket *s) {
   CORVipcTransport *t = s->transport;
-  size_t offered = std::min(t->toSend.size(), kSendPerPoll);
-  auto sent = corv::platform::SendBytes(t->handle, t->toSend.data(), offered);
+  corv::platform::ByteRun runs[16];
+  size_t runCount = t->toSend.Runs(runs, std::size(runs), kSendPerPoll);
+  auto sent = corv::platform::SendBytes(t->handle, runs, runCount);
   if (!sent.ok()) {
     if (corv::platform::WouldBlock(sent.error)) return;
     // A peer that went away mid-send is a lost connection, not a dead process.
@@ -208,6 +259,11 @@ void PollPass(CORVipcSocket *s) {
   auto ready = corv::platform::PollSocket(handle, t->connected || t->listening,
                                           connecting || t->toSend.size() > 0);
   if (!ready.ok()) return RaiseError(s, corv::platform::SocketErrorCode(ready.error));
+  if (!ready.value.readable && !ready.value.writable && !ready.value.exceptional) {
+    // Callers poll in a loop: give the processor to whoever we wait for.
+    corv::platform::SleepMilliseconds(0);
+    return;
+  }
   if (ready.value.readable) {
     if (t->listening)
       Accept(s);
@@ -370,7 +426,7 @@ extern "C" void IPCSocketPoll(CORVobject obj) {
 extern "C" void IPCSocketWrite(CORVobject obj, CORVstring data) {
   CORVipcTransport *t = TransportOf(AsSocket(obj));
   if (!t || CORVStringLength(data) == 0) return;
-  t->toSend.Append(CORVStringBytes(data), CORVStringLength(data));
+  t->toSend.Append(data);
   t->sendPending = true;
 }
 

@@ -44,8 +44,14 @@ Result<Readiness> PollSocket(SocketHandle socket, bool wantRead, bool wantWrite)
 
 /// Receives up to `count` bytes; 0 means the peer closed its side.
 Result<size_t> ReceiveBytes(SocketHandle socket, void *buffer, size_t count);
-/// Hands up to `count` bytes to the system; it may take fewer.
-Result<size_t> SendBytes(SocketHandle socket, const void *buffer, size_t count);
+/// A run of bytes to send.
+struct ByteRun {
+  const void *bytes;
+  size_t count;
+};
+/// Hands the runs, in order, to the system in one call; it may take fewer
+/// bytes than offered.
+Result<size_t> SendBytes(SocketHandle socket, const ByteRun *runs, size_t runCount);
 Status CloseSocket(SocketHandle socket);
 
 /// Whether an error only says "not now" (the call would have blocked or a

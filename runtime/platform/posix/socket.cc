@@ -7,11 +7,15 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 namespace corv::platform {
 namespace {
 
+constexpr size_t kMaxRuns = 64;  // runs beyond these wait for the next call
 constexpr int kStreamFlags = SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC;
 
 sockaddr_in Loopback(uint16_t port) {
@@ -94,10 +98,17 @@ Result<size_t> ReceiveBytes(SocketHandle socket, void *buffer, size_t count) {
   return Result<size_t>::Success(static_cast<size_t>(got));
 }
 
-Result<size_t> SendBytes(SocketHandle socket, const void *buffer, size_t count) {
+Result<size_t> SendBytes(SocketHandle socket, const ByteRun *runs, size_t runCount) {
+  iovec pieces[kMaxRuns];
+  runCount = std::min(runCount, kMaxRuns);
+  for (size_t i = 0; i < runCount; ++i)
+    pieces[i] = iovec{const_cast<void *>(runs[i].bytes), runs[i].count};
+  msghdr message{};
+  message.msg_iov = pieces;
+  message.msg_iovlen = runCount;
   ssize_t sent;
   do {
-    sent = send(static_cast<int>(socket), buffer, count, MSG_NOSIGNAL);
+    sent = sendmsg(static_cast<int>(socket), &message, MSG_NOSIGNAL);
   } while (sent < 0 && errno == EINTR);
   if (sent < 0) return Result<size_t>::Failure(errno);
   return Result<size_t>::Success(static_cast<size_t>(sent));
