@@ -10,6 +10,7 @@
 #include "core/app_state.h"
 #include "corv/folder_item.h"
 #include "disk_test.h"
+#include "free_ipc_path.h"
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "platform/socket.h"
@@ -86,8 +87,17 @@ class CorvaneIDETest : public corv::testing::RuntimeTest {
     return corv::testing::ReadFileBytes(log_);
   }
 
+  // A folder whose CorvaneIDE path has a port of its own.
+  static std::string SocketFolder(const ScopedTempFolder &temp) {
+    std::string socket = corv::testing::FreeIPCPath(temp / "t", "/CorvaneIDE");
+    std::string folder = socket.substr(0, socket.rfind('/'));
+    corv::GetFolderItem(String(std::string_view(folder)))->CreateAsFolder();
+    return folder;
+  }
+
   ScopedTempFolder temp_;
-  corv::testing::ScopedEnvironmentVariable tmpdir_{"TMPDIR", temp_.path()};
+  std::string folder_ = SocketFolder(temp_);
+  corv::testing::ScopedEnvironmentVariable tmpdir_{"TMPDIR", folder_};
   std::string log_ = temp_ / "sim.log";
   int simPid_ = 0;
   int handles_ = 0;
@@ -102,7 +112,7 @@ TEST_F(CorvaneIDETest, SocketPathIsInTheTemporaryFolderOrRaises) {
     std::string tmpdir;
     std::string path;  // empty: NilObjectException
   } cases[] = {
-      {temp_.path(), temp_ / "CorvaneIDE"},
+      {folder_, folder_ + "/CorvaneIDE"},
       {withSpace, "'" + withSpace + "/CorvaneIDE'"},
       {temp_ / "missing", ""},
       {spaced / "file", ""},

@@ -2,12 +2,12 @@
 // the byte stream's edges, and leaks of objects and handles.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <string>
 
 #include "core/app_state.h"
 #include "corv.h"
 #include "corv/ipc_socket.h"
+#include "free_ipc_path.h"
 #include "platform/clock.h"
 #include "platform/file_handle.h"
 #include "runtime_test.h"
@@ -53,7 +53,7 @@ const CORVclassDecl kLoggingSocketDecl = {.name = "LoggingIPCSocket",
 
 // A path of its own per test run, so that no other program's port is met.
 String TestPath(const char *name) {
-  return String(std::string("/tmp/ipc-socket-test-") + std::to_string(getpid()) + "-" + name);
+  return String(corv::testing::FreeIPCPath(std::string("/tmp/ipc-socket-test-") + name + "-"));
 }
 
 Ref<IPCSocket> Socket(const String &path) {
@@ -139,11 +139,12 @@ TEST_F(IPCSocketTest, ConnectingWhereNobodyListensIsError103FromPoll) {
 }
 
 TEST_F(IPCSocketTest, PathsThatDifferInCaseMeet) {
-  Ref<IPCSocket> server =
-      Socket(String("/tmp/ipc-socket-test-case-") + String(std::to_string(getpid())));
+  std::string lower(TestPath("case").view()), upper = lower;
+  for (char &c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  Ref<IPCSocket> server = Socket(String(std::string_view(lower)));
   server->Listen();
-  Ref<IPCSocket> client =
-      Socket(String("/TMP/IPC-SOCKET-TEST-CASE-") + String(std::to_string(getpid())));
+  Ref<IPCSocket> client = Socket(String(std::string_view(upper)));
   client->Connect();
   EXPECT_TRUE(PollUntil([&] { return server->IsConnected() && client->IsConnected(); },
                         {server.get(), client.get()}));
@@ -346,9 +347,10 @@ TEST_F(IPCSocketTest, DoEventsPollsEveryLiveSocket) {
   RuntimeRegisterConsoleAppObject(app, false);
   RuntimeUnlockObject(app);
   corv::Process().socketsAvailable = true;
-  Ref<IPCSocket> server = Socket(TestPath("events"));
+  String path = TestPath("events");
+  Ref<IPCSocket> server = Socket(path);
   server->Listen();
-  Ref<IPCSocket> client = Socket(TestPath("events"));
+  Ref<IPCSocket> client = Socket(path);
   client->Connect();
   client->Write(String("ping"));
   uint32_t start = corv::platform::MillisecondCounter();
