@@ -1,14 +1,12 @@
 // The tool's App class and its start sequence.
 #include "app.h"
 
-#include <string>
-
 #include "argument_processor.h"
+#include "corv/console.h"
 #include "corv/exception.h"
 #include "corvane_ide.h"
 #include "plugin_entries.h"
 #include "shell.h"
-#include "text.h"
 
 namespace kilnrun {
 namespace {
@@ -26,15 +24,16 @@ void CallFunctionWithExceptionHandling(CORVobject self, CORVAppFunction function
   CORVCallFunctionWithExceptionHandling(self, function);
 }
 
+corv::String Version(CORVobject self, int32_t which) {
+  return corv::Str(AppIntegerVersionStuffGetter(self, which));
+}
+
 void PrintVersion(CORVobject self) {
-  std::string line =
-      "Kilnrun v." + std::to_string(AppIntegerVersionStuffGetter(self, kAppMajorVersion)) + "." +
-      std::to_string(AppIntegerVersionStuffGetter(self, kAppMinorVersion)) + "." +
-      std::to_string(AppIntegerVersionStuffGetter(self, kAppBugVersion)) + " (" +
-      std::to_string(AppIntegerVersionStuffGetter(self, kAppNonReleaseVersion)) + ")";
-  PrintLine(line);
-  PrintLine(kMakerLine);
-  PrintLine(kMakerAddress);
+  corv::Print(corv::String("Kilnrun v.") + Version(self, kAppMajorVersion) + "." +
+              Version(self, kAppMinorVersion) + "." + Version(self, kAppBugVersion) + " (" +
+              Version(self, kAppNonReleaseVersion) + ")");
+  corv::Print(kMakerLine);
+  corv::Print(kMakerAddress);
 }
 
 const CORVmethodDecl kAppMethods[] = {
@@ -56,13 +55,14 @@ const CORVclassDecl kAppDecl = {"App",        &kConsoleApplicationDecl,
 int32_t AppEventRun(CORVobject self, CORVobject args) {
   auto arguments = corv::New<ArgumentProcessor>(&kArgumentProcessorDecl);
   arguments->Process(args);
-  if (arguments->Find(String("version"))) {
+  if (arguments->Find("version")) {
     PrintVersion(self);
     return 0;
   }
   // Reading the configuration and building projects come with the build
   // driver; until then every other request ends as a configuration error.
-  ErrorLine("Error: This build of Kilnrun can only report its version (kilnrun --version).");
+  corv::StdErr()->WriteLine(
+      "Error: This build of Kilnrun can only report its version (kilnrun --version).");
   return 1;
 }
 

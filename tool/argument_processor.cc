@@ -2,6 +2,9 @@
 #include "argument_processor.h"
 
 namespace kilnrun {
+
+using corv::String;
+
 namespace {
 
 void ArgumentValueFinalizer(CORVobject obj) {
@@ -23,25 +26,17 @@ void ArgumentProcessorFinalizer(CORVobject obj) {
   self->executePath = nullptr;
 }
 
-void SetString(CORVstring *field, const std::string &text) {
-  CORVstring s = RuntimeCreateString(text.data(), static_cast<int32_t>(text.size()), kEncodingUTF8);
-  RuntimeUnlockString(*field);
-  *field = s;
+// The language's assignment to a String field of a record.
+void Store(CORVstring *field, const String &text) {
+  *field = RuntimeLockUnlockStrings(text.get(), *field);
 }
 
-// The length in bytes of the UTF-8 character that starts at `at`.
-size_t CharacterLength(const std::string &text, size_t at) {
-  size_t length = 1;
-  while (at + length < text.size() &&
-         (static_cast<unsigned char>(text[at + length]) & 0xC0) == 0x80)
-    ++length;
-  return length;
-}
+using ArgumentArray = corv::Array<ArgumentValue *>;
 
-corv::Ref<ArgumentValue> Append(CORVobject arguments, const std::string &name) {
+corv::Ref<ArgumentValue> Append(const ArgumentArray &arguments, const String &name) {
   auto value = corv::New<ArgumentValue>(&kArgumentValueDecl);
-  SetString(&value->name, name);
-  CORVArrayAppendObject(arguments, value.object());
+  Store(&value->name, name);
+  arguments.Append(value);
   return value;
 }
 
@@ -78,77 +73,68 @@ const CORVclassDecl kArgumentProcessorDecl = {"ArgumentProcessor",
                                               0};
 
 corv::Ref<corv::FolderItem> ArgumentValue::FolderItemValue() {
-  CORVstring path = CORVStringLength(value) > 0 ? value : name;
-  if (CORVStringLength(path) == 0) return nullptr;
-  return corv::GetFolderItem(corv::String::Share(path));
+  String path = String::Share(value);
+  if (path.empty()) path = String::Share(name);
+  if (path.empty()) return nullptr;
+  return corv::GetFolderItem(path);
 }
 
 void ArgumentProcessor::Process(CORVobject args, CORVobject wordOptions) {
   if (!args) RaiseNilObjectException();
-  int32_t last = RuntimeUBound(args);
-  CORVstring program = last >= 0 ? CORVArrayStringAt(args, 0) : nullptr;
-  RuntimeUnlockString(executePath);
-  executePath = program;
-  CORVArrayRedim(arguments, -1);
-  bool haveWords = wordOptions && RuntimeUBound(wordOptions) >= 0;
+  auto list = corv::StringArray::Share(args);
+  auto words = corv::StringArray::Share(wordOptions);
+  auto parsed = ArgumentArray::Share(arguments);
+  int32_t last = list.UBound();
+  Store(&executePath, last >= 0 ? list(0) : String());
+  parsed.Redim(-1);
+  bool haveWords = words && words.UBound() >= 0;
   corv::Ref<ArgumentValue> pending;
   for (int32_t i = 1; i <= last; ++i) {
-    String a = String::Adopt(CORVArrayStringAt(args, i));
-    std::string text = a.bytes();
-    if (!text.empty() && text[0] == '-') {
-      std::string rest = text.substr(1);
-      if (!rest.empty() && rest[0] == '-') {
-        rest = rest.substr(1);
-      } else if (haveWords) {
-        String word(rest);
-        if (CORVArrayIndexOfString(wordOptions, word.get(), 0) < 0 && !rest.empty()) {
-          // A cluster of one-letter options; the last letter goes on as named.
-          size_t at = 0;
-          size_t length = CharacterLength(rest, at);
-          while (at + length < rest.size()) {
-            Append(arguments, rest.substr(at, length));
-            at += length;
-            length = CharacterLength(rest, at);
-          }
-          rest = rest.substr(at);
-        }
+    String a = list(i);
+    if (Left(a, 1) == "-") {
+      String rest = Mid(a, 2);
+      if (Left(rest, 1) == "-") {
+        rest = Mid(rest, 2);
+      } else if (haveWords && words.IndexOf(rest) < 0) {
+        // A cluster of one-letter options; the last letter goes on as named.
+        int32_t length = Len(rest);
+        for (int32_t j = 1; j < length; ++j) Append(parsed, Mid(rest, j, 1));
+        rest = Right(rest, 1);
       }
-      corv::Ref<ArgumentValue> named = Append(arguments, rest);
-      size_t equals = rest.find('=');
-      if (equals != std::string::npos) {
-        SetString(&named->name, rest.substr(0, equals));
-        SetString(&named->value, rest.substr(equals + 1));
+      corv::Ref<ArgumentValue> named = Append(parsed, rest);
+      int32_t equals = InStr(rest, "=");
+      if (equals > 0) {
+        Store(&named->name, Left(rest, equals - 1));
+        Store(&named->value, Mid(rest, equals + 1));
         pending = nullptr;
       } else {
         pending = named;
       }
       continue;
     }
-    if (pending && CORVStringLength(pending->name) > 0) {
-      SetString(&pending->value, text);
+    if (pending && !String::Share(pending->name).empty()) {
+      Store(&pending->value, a);
       pending = nullptr;
     } else {
-      corv::Ref<ArgumentValue> positional = Append(arguments, "");
-      SetString(&positional->value, text);
+      Store(&Append(parsed, String())->value, a);
     }
   }
 }
 
 void ArgumentProcessor::Process(CORVobject args) {
-  corv::Ref<> none = corv::Ref<>::Adopt(CreateArray(1, kCORVArrayString, -1));
-  Process(args, none.object());
+  Process(args, corv::NewArray<String>().object());
 }
 
 corv::Ref<ArgumentValue> ArgumentProcessor::Find(const String &name) {
-  int32_t last = RuntimeUBound(arguments);
+  auto parsed = ArgumentArray::Share(arguments);
+  int32_t last = parsed.UBound();
   for (int32_t i = 0; i <= last; ++i) {
-    auto item = corv::Ref<ArgumentValue>::Adopt(CORVArrayObjectAt(arguments, i));
-    if (RuntimeStringCompare(item->name, name.get()) == 0) return item;
+    corv::Ref<ArgumentValue> item = parsed(i);
+    if (String::Share(item->name) == name) return item;
   }
   for (int32_t i = 0; i <= last; ++i) {
-    auto item = corv::Ref<ArgumentValue>::Adopt(CORVArrayObjectAt(arguments, i));
-    if (CORVStringLength(item->name) == 0 && RuntimeStringCompare(item->value, name.get()) == 0)
-      return item;
+    corv::Ref<ArgumentValue> item = parsed(i);
+    if (String::Share(item->name).empty() && String::Share(item->value) == name) return item;
   }
   return nullptr;
 }
@@ -159,7 +145,7 @@ String ArgumentProcessor::GetValue(const String &name, const String &fallback) {
 }
 
 int32_t ArgumentProcessor::Count() {
-  return RuntimeUBound(arguments) + 1;
+  return ArgumentArray::Share(arguments).UBound() + 1;
 }
 
 }  // namespace kilnrun

@@ -4,7 +4,7 @@
 #include "corv.h"
 #include "corv/folder_item.h"
 #include "corv/ref.h"
-#include "text.h"
+#include "corv/string.h"
 
 namespace kilnrun {
 
@@ -36,8 +36,8 @@ struct ArgumentProcessor {
   void Process(CORVobject args);
   /// The first option of that name, else the first positional argument
   /// equal to it; nil when neither (one reference for the caller).
-  corv::Ref<ArgumentValue> Find(const String &name);
-  String GetValue(const String &name, const String &fallback);
+  corv::Ref<ArgumentValue> Find(const corv::String &name);
+  corv::String GetValue(const corv::String &name, const corv::String &fallback);
   int32_t Count();
 };
 extern const CORVclassDecl kArgumentProcessorDecl;

@@ -11,9 +11,9 @@
 
 namespace {
 
+using corv::String;
 using kilnrun::ArgumentProcessor;
 using kilnrun::ArgumentValue;
-using kilnrun::String;
 
 corv::Ref<> Strings(std::initializer_list<const char *> items) {
   corv::Ref<> array = corv::Ref<>::Adopt(CreateArray(1, kCORVArrayString, -1));
@@ -29,7 +29,8 @@ std::vector<std::string> Parsed(ArgumentProcessor &p) {
   std::vector<std::string> out;
   for (int32_t i = 0; i < p.Count(); ++i) {
     auto item = corv::Ref<ArgumentValue>::Adopt(CORVArrayObjectAt(p.arguments, i));
-    out.push_back(String::Share(item->name).bytes() + "=" + String::Share(item->value).bytes());
+    out.push_back(std::string(String::Share(item->name).view()) + "=" +
+                  std::string(String::Share(item->value).view()));
   }
   return out;
 }
@@ -40,11 +41,11 @@ TEST_F(ArgumentProcessorTest, OptionsTakeTheNextArgumentOrTheTextAfterEquals) {
   auto p = corv::New<ArgumentProcessor>(&kilnrun::kArgumentProcessorDecl);
   p->Process(Strings({"/bin/kilnrun", "-config", "a.conf", "-x"}).object());
   EXPECT_EQ(Parsed(*p), (std::vector<std::string>{"config=a.conf", "x="}));
-  EXPECT_EQ(String::Share(p->executePath).bytes(), "/bin/kilnrun");
+  EXPECT_EQ(String::Share(p->executePath).view(), "/bin/kilnrun");
   p->Process(Strings({"k", "-a=1=2", "--b=", "--c", "v", "w"}).object());
   EXPECT_EQ(Parsed(*p), (std::vector<std::string>{"a=1=2", "b=", "c=v", "=w"}));
-  EXPECT_EQ(p->GetValue(String("A"), String("d")).bytes(), "1=2");
-  EXPECT_EQ(p->GetValue(String("missing"), String("d")).bytes(), "d");
+  EXPECT_EQ(p->GetValue(String("A"), String("d")).view(), "1=2");
+  EXPECT_EQ(p->GetValue(String("missing"), String("d")).view(), "d");
 }
 
 TEST_F(ArgumentProcessorTest, WordOptionsSplitClustersOfLetters) {
@@ -53,6 +54,9 @@ TEST_F(ArgumentProcessorTest, WordOptionsSplitClustersOfLetters) {
   EXPECT_EQ(Parsed(*p), (std::vector<std::string>{"a=", "b=", "c=file", "config=x"}));
   p->Process(Strings({"k", "-abc", "file"}).object());
   EXPECT_EQ(Parsed(*p), (std::vector<std::string>{"abc=file"}));
+  // Letters are characters, not bytes.
+  p->Process(Strings({"k", "-\u00e9\u00df", "file"}).object(), Strings({"config"}).object());
+  EXPECT_EQ(Parsed(*p), (std::vector<std::string>{"\u00e9=", "\u00df=file"}));
 }
 
 TEST_F(ArgumentProcessorTest, LoneHyphensAndBareWords) {

@@ -28,7 +28,7 @@ void LookUpPluginEntries() {
   if (gTable) return;
   gTable = RuntimeAllocatePluginEntrypointsTable(kPluginEntryCount);
   for (int i = 0; i < kPluginEntryCount; ++i) {
-    String name(kEntryNames[i]);
+    corv::String name(kEntryNames[i]);
     gTable[i] = RuntimeLookupPluginEntrypoint(name.get());
   }
 }
@@ -40,22 +40,22 @@ void *PluginFunction(PluginEntry entry) {
 void *RequirePluginFunction(PluginEntry entry) {
   void *function = PluginFunction(entry);
   if (!function) {
-    String name(kEntryNames[entry]);
-    String library("the plugins in \"Kilnrun Libs\"");
+    corv::String name(kEntryNames[entry]);
+    corv::String library("the plugins in \"Kilnrun Libs\"");
     RuntimeRaiseFunctionNotFoundException(name.get(), library.get());
   }
   return function;
 }
 
-String EncodeBase64(const String &data, int32_t lineWrap) {
+corv::String EncodeBase64(const corv::String &data, int32_t lineWrap) {
   auto encode =
       reinterpret_cast<CORVstring (*)(CORVstring, int32_t)>(RequirePluginFunction(kEncodeBase64));
-  return String::Adopt(encode(data.get(), lineWrap));
+  return corv::String::Adopt(encode(data.get(), lineWrap));
 }
 
-String Base64Decode(const String &s) {
+corv::String Base64Decode(const corv::String &s) {
   auto decode = reinterpret_cast<CORVstring (*)(CORVstring)>(RequirePluginFunction(kBase64Decode));
-  return String::Adopt(decode(s.get()));
+  return corv::String::Adopt(decode(s.get()));
 }
 
 }  // namespace kilnrun

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "corv.h"
-#include "text.h"
+#include "corv/string.h"
 
 namespace kilnrun {
 
@@ -33,7 +33,7 @@ void *PluginFunction(PluginEntry entry);
 void *RequirePluginFunction(PluginEntry entry);
 
 /// EncodeBase64(data, lineWrap) and Base64Decode(s) of the encoding plugins.
-String EncodeBase64(const String &data, int32_t lineWrap);
-String Base64Decode(const String &s);
+corv::String EncodeBase64(const corv::String &data, int32_t lineWrap);
+corv::String Base64Decode(const corv::String &s);
 
 }  // namespace kilnrun

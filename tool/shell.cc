@@ -1,8 +1,8 @@
 // Shell objects through the plugin entries.
 #include "shell.h"
 
+#include "corv_shell.h"
 #include "plugin_entries.h"
-#include "shell/shell_instance.h"
 
 namespace kilnrun {
 namespace {
@@ -36,16 +36,16 @@ const CORVclassDecl kShellDecl = {"Shell",
 
 Shell::Shell() : shell_(corv::New<>(&kShellDecl)) {}
 
-void Shell::Execute(const String &command) {
+void Shell::Execute(const corv::String &command) {
   auto execute =
       reinterpret_cast<void (*)(CORVobject, CORVstring)>(RequirePluginFunction(kShellExecute));
   execute(shell_.object(), command.get());
 }
 
-String Shell::Result() {
+corv::String Shell::Result() {
   auto result =
       reinterpret_cast<CORVstring (*)(CORVobject)>(RequirePluginFunction(kShellResultGet));
-  return String::Adopt(result(shell_.object()));
+  return corv::String::Adopt(result(shell_.object()));
 }
 
 void Shell::SetMode(int32_t mode) {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "corv/ref.h"
-#include "text.h"
+#include "corv/string.h"
 
 namespace kilnrun {
 
@@ -14,9 +14,9 @@ class Shell {
  public:
   Shell();
   /// Runs the command line and returns when it has finished.
-  void Execute(const String &command);
+  void Execute(const corv::String &command);
   /// The command's whole standard output.
-  String Result();
+  corv::String Result();
   void SetMode(int32_t mode);
   CORVobject object() const { return shell_.object(); }
 

@@ -4,15 +4,15 @@
 
 namespace {
 
-plugin::Runtime gRuntime;
+using plugin::gRuntime;
 
 CORVstring Base64Decode(CORVstring s) {
   std::string bytes = plugin::DecodeBase64(plugin::Text(s));
-  return gRuntime.MakeString(bytes, kEncodingUnknown);  // bytes of no declared encoding
+  return corv::String(bytes, kEncodingUnknown).Leak();  // bytes of no declared encoding
 }
 
 CORVstring Base64Encode(CORVstring s) {
-  return gRuntime.MakeString(plugin::EncodeBase64(plugin::Text(s), 0), kEncodingASCII);
+  return corv::String(plugin::EncodeBase64(plugin::Text(s), 0), kEncodingASCII).Leak();
 }
 
 const CORVpluginMethodDefinition kMethods[] = {

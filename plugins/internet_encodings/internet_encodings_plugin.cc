@@ -4,14 +4,14 @@
 
 namespace {
 
-plugin::Runtime gRuntime;
+using plugin::gRuntime;
 
 CORVstring EncodeBase64(CORVstring data, int32_t lineWrap) {
-  return gRuntime.MakeString(plugin::EncodeBase64(plugin::Text(data), lineWrap), kEncodingASCII);
+  return corv::String(plugin::EncodeBase64(plugin::Text(data), lineWrap), kEncodingASCII).Leak();
 }
 
 CORVstring DecodeBase64(CORVstring data) {
-  return gRuntime.MakeString(plugin::DecodeBase64(plugin::Text(data)), kEncodingUnknown);
+  return corv::String(plugin::DecodeBase64(plugin::Text(data)), kEncodingUnknown).Leak();
 }
 
 const CORVpluginMethodDefinition kMethods[] = {

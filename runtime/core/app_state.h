@@ -31,8 +31,6 @@ inline CORVconsoleApplication *AppRecord() {
 }
 /// Builds the Run event's args() array from the process's arguments.
 CORVobject MakeRunArguments(int argc, char **argv);
-/// The system script code for a POSIX language tag such as "zh_TW.UTF-8".
-int32_t ScriptCodeForLanguage(const char *language);
 /// Sets the console handler as the unhandled-exception hook.
 void InstallConsoleUnhandledExceptionHook();
 /// Drops the application object and clears every flag and cached lookup (tests).

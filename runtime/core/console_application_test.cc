@@ -12,6 +12,7 @@
 #include "corv/exception.h"
 #include "corv/string.h"
 #include "image_builder.h"
+#include "platform/clock.h"
 #include "runtime_test.h"
 
 namespace {
@@ -223,14 +224,6 @@ TEST_F(AppTest, VersionPropertiesComeFromTheVersionRecord) {
   EXPECT_EQ(AppIntegerVersionStuffGetter(nullptr, kAppStageCode), -1);
 }
 
-TEST_F(AppTest, ScriptCodesFromTheUsersLanguage) {
-  EXPECT_EQ(corv::ScriptCodeForLanguage("zh_TW.UTF-8"), 21);
-  EXPECT_EQ(corv::ScriptCodeForLanguage("ja_JP.UTF-8"), 13);
-  EXPECT_EQ(corv::ScriptCodeForLanguage("zh_CN"), 20);
-  EXPECT_EQ(corv::ScriptCodeForLanguage("de_DE.UTF-8"), 0);
-  EXPECT_EQ(corv::ScriptCodeForLanguage(nullptr), 0);
-}
-
 // The event loop.
 int gPolls = 0;
 void CountPoll(CORVobject) {
@@ -295,26 +288,56 @@ TEST_F(AppTest, AnExceptionInAStepIsHandledAndEndsTheStep) {
   RuntimeUnlockObject(app);
 }
 
-int gTaskRuns = 0;
-void Task(void *) {
-  ++gTaskRuns;
+// Background tasks count their runs in the counter their context points at.
+void CountRun(void *runs) {
+  ++*static_cast<int *>(runs);
 }
 
-TEST_F(AppTest, BackgroundTasksRunWhenDueAndTheLoopCheckOncePerTick) {
-  gTaskRuns = 0;
-  int32_t task = PluginRegisterBackgroundTask(&Task, nullptr, 0, false);
-  int32_t disabled = PluginRegisterBackgroundTask(&Task, nullptr, 0, true);
-  uint32_t tick = CORVCurrentTick();
-  RuntimeBackgroundTask();
-  RuntimeBackgroundTask();
-  if (CORVCurrentTick() == tick) {
-    EXPECT_LE(gTaskRuns, 1);
+// The test sets the tick itself; the system clock is back when it ends.
+class SteppedClock {
+ public:
+  explicit SteppedClock(uint32_t tick) { Set(tick); }
+  ~SteppedClock() { corv::platform::ResumeSystemClockForTest(); }
+  // The middle of the tick, clear of rounding at either edge.
+  void Set(uint32_t tick) {
+    corv::platform::FixMillisecondCounterForTest(
+        static_cast<uint32_t>(static_cast<uint64_t>(tick) * 50 / 3 + 8));
   }
-  PluginUnregisterBackgroundTask(task);
-  PluginUnregisterBackgroundTask(disabled);
-  int before = gTaskRuns;
+};
+
+TEST_F(AppTest, BackgroundTasksRunWhenDueAndTheLoopCheckOncePerTick) {
+  // Far from the real tick, so the loop check's previous tick is another one.
+  uint32_t start = (CORVCurrentTick() + 100000) % 200000000;
+  SteppedClock clock(start);
+  ASSERT_EQ(CORVCurrentTick(), start);
+  int every = 0, soon = 0, later = 0, disabled = 0;
+  int32_t ids[] = {PluginRegisterBackgroundTask(&CountRun, &every, 0, false),
+                   PluginRegisterBackgroundTask(&CountRun, &soon, 2, false),
+                   PluginRegisterBackgroundTask(&CountRun, &later, 10, false),
+                   PluginRegisterBackgroundTask(&CountRun, &disabled, 0, true)};
+  struct Step {
+    uint32_t tick;  // after the registration
+    int checks;     // loop checks within that tick
+    int every, soon, later;
+  };
+  static const Step kSteps[] = {
+      {0, 2, 1, 0, 0},  // a new tick: the task of period 0 runs once, however often checked
+      {1, 1, 2, 0, 0},  {2, 1, 3, 1, 0},  // two ticks since registration
+      {3, 1, 4, 1, 0},                    // one since its last run
+      {10, 3, 5, 2, 1}, {11, 1, 6, 2, 1},
+  };
+  for (const Step &step : kSteps) {
+    clock.Set(start + step.tick);
+    for (int i = 0; i < step.checks; ++i) RuntimeBackgroundTask();
+    EXPECT_EQ(every, step.every) << "tick " << step.tick;
+    EXPECT_EQ(soon, step.soon) << "tick " << step.tick;
+    EXPECT_EQ(later, step.later) << "tick " << step.tick;
+  }
+  EXPECT_EQ(disabled, 0);
+  for (int32_t id : ids) PluginUnregisterBackgroundTask(id);
+  clock.Set(start + 100);
   corv::RunBackgroundTasks();
-  EXPECT_EQ(gTaskRuns, before);
+  EXPECT_EQ(every, 6);               // unregistered
   EXPECT_FALSE(getUserCancelled());  // standard input is not a terminal here
 }
 
@@ -342,6 +365,10 @@ TEST_F(AppTest, ATimerRemovedByItsOwnActionEndsTheWalk) {
                                                    0,
                                                    handlers,
                                                    1};
+  // The test sets the time: a timer pass in the same millisecond as the
+  // previous test's last one would be skipped.
+  uint32_t now = CORVCurrentMilliseconds() + 1000000;
+  corv::platform::FixMillisecondCounterForTest(now);
   CORVobject first = CORVInstantiateDeclaration(&kSelfRemovingTimer);
   CORVobject second = CORVInstantiateDeclaration(&kSelfRemovingTimer);
   TimerPeriodSetter(first, 1);
@@ -351,9 +378,10 @@ TEST_F(AppTest, ATimerRemovedByItsOwnActionEndsTheWalk) {
   gFired = 0;
   RuntimeDoEvents(-1);
   EXPECT_EQ(gFired, 1);  // the second is left for the next step
-  RuntimeDoEvents(5);
+  corv::platform::FixMillisecondCounterForTest(now + 5);
   RuntimeDoEvents(-1);
   EXPECT_EQ(gFired, 2);
+  corv::platform::ResumeSystemClockForTest();
   RuntimeUnlockObject(app);
 }
 

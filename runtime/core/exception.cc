@@ -14,19 +14,13 @@
 #include "core/exception_internal.h"
 #include "corv.h"
 #include "corv/exception.h"
-#include "lib/string_record.h"
+#include "corv/string.h"
 #include "platform/symbols.h"
 
 namespace {
 
 CORVExceptionHook gRaiseHook = nullptr;
 CORVExceptionHook gUnhandledHook = nullptr;
-
-// A string this code owns one reference of.
-struct OwnedString {
-  CORVstring s;
-  ~OwnedString() { RuntimeUnlockString(s); }
-};
 
 // The return addresses a raise captured, per exception, until its Stack is
 // first read: naming frames costs far more than capturing them, and most
@@ -68,11 +62,8 @@ void FillStack(CORVobject exception) {
     gPendingStacks.erase(pending);
   }
   CORVobject stack = reinterpret_cast<CORVexception *>(exception)->stack;
-  for (const std::string &name : NamesAboveTheRaise(addresses)) {
-    OwnedString text{
-        RuntimeCreateString(name.data(), static_cast<int32_t>(name.size()), kEncodingUTF8)};
-    CORVArrayAppendString(stack, text.s);
-  }
+  for (const std::string &name : NamesAboveTheRaise(addresses))
+    CORVArrayAppendString(stack, corv::String(name).get());
 }
 
 void ForgetStack(CORVobject exception) {
@@ -203,12 +194,10 @@ extern "C" void RaiseOutOfBoundsException(void) {
 
 extern "C" void RuntimeRaiseFunctionNotFoundException(CORVstring functionName,
                                                       CORVstring libraryName) {
-  static const CORVstring kCouldNotLoad = corv::MakePermanentString("Could not load ");
-  static const CORVstring kFrom = corv::MakePermanentString(" from ");
-  OwnedString head{RuntimeAddString(kCouldNotLoad, functionName)};
-  OwnedString withFrom{RuntimeAddString(head.s, kFrom)};
-  OwnedString message{RuntimeAddString(withFrom.s, libraryName)};
-  CORVRaiseNewWithMessage(CORVBindDeclaration(&kFunctionNotFoundExceptionDecl), message.s, 0);
+  using corv::String;
+  String message = String("Could not load ") + String::Share(functionName) + " from " +
+                   String::Share(libraryName);
+  CORVRaiseNewWithMessage(CORVBindDeclaration(&kFunctionNotFoundExceptionDecl), message.get(), 0);
 }
 
 extern "C" void RuntimeUnhandledException(CORVobject exception) {

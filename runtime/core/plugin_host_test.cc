@@ -12,10 +12,10 @@
 #include "core/runtime_classes.h"
 #include "corv.h"
 #include "corv/exception.h"
+#include "corv_shell.h"
 #include "image_builder.h"
 #include "platform/executable.h"
 #include "runtime_test.h"
-#include "shell/shell_instance.h"
 
 namespace {
 

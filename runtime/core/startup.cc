@@ -1,5 +1,4 @@
 // The process entry and the version properties of the application.
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -8,6 +7,7 @@
 #include "core/loader.h"
 #include "platform/console.h"
 #include "platform/stack.h"
+#include "platform/system_locale.h"
 
 namespace corv {
 namespace {
@@ -64,25 +64,11 @@ AppState &Process() {
   return state;
 }
 
-int32_t ScriptCodeForLanguage(const char *language) {
-  std::string tag = language ? language : "";
-  tag = tag.substr(0, tag.find_first_of(".@"));
-  for (char &c : tag)
-    c = c == '-' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (tag == "zh_tw" || tag == "zh_hk" || tag == "zh_mo" || tag == "zh_hant") return 21;
-  if (tag == "ja" || tag.rfind("ja_", 0) == 0) return 13;
-  if (tag == "zh" || tag == "zh_cn" || tag == "zh_sg" || tag == "zh_hans") return 20;
-  return 0;
-}
-
 }  // namespace corv
 
 extern "C" int32_t CORVProcessMain(int argc, char **argv) {
   corv::AppState &state = corv::Process();
-  const char *language = std::getenv("LC_ALL");
-  if (!language || !*language) language = std::getenv("LC_MESSAGES");
-  if (!language || !*language) language = std::getenv("LANG");
-  state.scriptCode = corv::ScriptCodeForLanguage(language);
+  state.scriptCode = corv::platform::SystemScriptCode();
   state.argc = argc;
   state.argv = argv;
   // The string-reference lock exists from the start (a static mutex), and

@@ -1,7 +1,8 @@
 /* The plugin interface: what a plugin library exports, the definition
  * records it registers, and the runtime entry points it reaches through the
- * resolver it is given. A plugin includes only this header (and those it
- * pulls in) and calls the runtime only through resolved entry points. */
+ * resolver it is given. A plugin calls the runtime only through resolved
+ * entry points (a C++ plugin may hold strings in corv::String by defining
+ * that handle's entry points itself, each calling its resolved one). */
 #ifndef CORV_PLUGIN_H
 #define CORV_PLUGIN_H
 

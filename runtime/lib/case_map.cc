@@ -108,6 +108,9 @@ uint32_t UpperCase(uint32_t ch) {
 }
 
 bool HasCaseMapping(uint32_t ch) {
+  // Of ASCII the table holds the letters alone: a search for "=" or "/"
+  // learns it has no cased character without the maps being built.
+  if (ch < 0x80) return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z');
   uint16_t v;
   return ch <= 0xFFFF && (Maps().lower.Find(static_cast<uint16_t>(ch), &v) ||
                           Maps().upper.Find(static_cast<uint16_t>(ch), &v));

@@ -57,6 +57,16 @@ TEST(CaseMaps, UpperMapGivesTheSmallestCharacterOfTheClass) {
   EXPECT_EQ(corv::UpperCase('1'), static_cast<uint32_t>('1'));
 }
 
+TEST(CaseMaps, AsciiKeysAreThoseOfTheTable) {
+  size_t count;
+  const corv::CasePair *table = corv::CaseTable(&count);
+  std::set<uint32_t> keys;
+  for (size_t i = 0; i < count; ++i) keys.insert({table[i].character, table[i].folded});
+  for (uint32_t c = 0; c < 0x80; ++c) EXPECT_EQ(corv::HasCaseMapping(c), keys.count(c) == 1) << c;
+  EXPECT_TRUE(corv::HasCaseMapping(0x212A));  // Kelvin sign, beyond ASCII
+  EXPECT_FALSE(corv::HasCaseMapping(0x2212));
+}
+
 TEST(CaseMaps, ChainsFollowTheBucketRule) {
   EXPECT_EQ(corv::CaseBucket(0x0041), 1u * 256 + 0);
   EXPECT_EQ(corv::CaseBucket(0x212A), 2u * 256 + 0x21);

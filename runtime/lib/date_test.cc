@@ -253,6 +253,38 @@ TEST_F(DateTest, BadSQLTextRaisesAndLeavesTheDate) {
   EXPECT_EQ(SQLDateTime(date), "2008-03-05 09:07:03");
 }
 
+// A number beyond what a 32-bit field holds is malformed text, however its
+// digits or signs make it so; numbers just inside are read.
+TEST_F(DateTest, SQLTextNumbersBeyondAFieldRaise) {
+  auto date = At(2008, 3, 5, 9, 7, 3);
+  struct {
+    const char *text;
+    bool dateToo;  // false: only the time part overflows
+  } overflowing[] = {
+      {"-2147483648--", true},
+      {"2147483648-01-01", true},
+      {"-2147483649-01-01", true},
+      {"+2147483648-01-01", true},
+      {"2008-4294967297-01", true},
+      {"99999999999999999999999-01-01", true},
+      {"2008-01-01 2147483648:00", false},
+      {"2008-01-01 00:00:+2147483648", false},
+      {"2008-01-01 00:0000000000000000000000000000099999999999:00", false},
+  };
+  for (const auto &row : overflowing) {
+    SCOPED_TRACE(row.text);
+    if (row.dateToo)
+      EXPECT_RAISES(SetText(dateSQLDateSetter, date, row.text), kUnsupportedFormatExceptionDecl);
+    EXPECT_RAISES(SetText(dateSQLDateTimeSetter, date, row.text), kUnsupportedFormatExceptionDecl);
+  }
+  EXPECT_EQ(SQLDateTime(date), "2008-03-05 09:07:03");
+  for (const char *inside :
+       {"2147483647-01-01", "-2147483648-01-01", "2008-01-01 2147483647:+2147483647:00"})
+    SetText(dateSQLDateTimeSetter, date, inside);
+  SetText(dateSQLDateTimeSetter, date, "000000000000000000002008-03-05 00000000000000000009:07");
+  EXPECT_EQ(SQLDateTime(date), "2008-03-05 09:07:00");
+}
+
 TEST_F(DateTest, CompareByTotalSeconds) {
   auto a = At(2008, 3, 5), b = At(2008, 3, 5);
   EXPECT_EQ(DateCompare(a.object(), b.object()), 0);

@@ -1,5 +1,6 @@
 // Date's SQL text forms: "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS", written and
 // read back.
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -64,17 +65,23 @@ std::string AsciiText(CORVstring text) {
 }
 
 // Reads a decimal integer: leading blanks, an optional sign, then digits up
-// to the first non-digit. A field with no digit at all is not a number.
-int32_t ReadNumber(std::string_view field) {
+// to the first non-digit; `negated` turns its sign once more (the year's
+// leading minus). A field with no digit at all is not a number, and neither
+// is one beyond what a 32-bit field holds, however long its digits run.
+int32_t ReadNumber(std::string_view field, bool negated = false) {
+  constexpr int64_t kLimit = int64_t{INT32_MAX} + 1;  // the magnitude of INT32_MIN
   size_t i = 0;
   while (i < field.size() && (field[i] == ' ' || field[i] == '\t')) ++i;
-  bool negative = false;
-  if (i < field.size() && (field[i] == '-' || field[i] == '+')) negative = field[i++] == '-';
+  bool negative = negated;
+  if (i < field.size() && (field[i] == '-' || field[i] == '+'))
+    negative = negative != (field[i++] == '-');
   size_t start = i;
   int64_t value = 0;
-  for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i)
-    if (value < 1000000000) value = value * 10 + (field[i] - '0');
-  if (i == start) RaiseUnsupportedFormat();
+  for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+    value = value * 10 + (field[i] - '0');
+    if (value > kLimit) RaiseUnsupportedFormat();
+  }
+  if (i == start || (value == kLimit && !negative)) RaiseUnsupportedFormat();
   return static_cast<int32_t>(negative ? -value : value);
 }
 
@@ -102,8 +109,7 @@ void SetFromSQLText(CORVobject self, CORVstring text, bool withTime) {
   if (negativeYear) view.remove_prefix(first + 1);
   std::vector<std::string_view> fields = SplitFields(view, '-');
   if (fields.size() != 3) RaiseUnsupportedFormat();
-  int32_t year = ReadNumber(fields[0]);
-  if (negativeYear) year = -year;
+  int32_t year = ReadNumber(fields[0], negativeYear);
   int32_t month = ReadNumber(fields[1]);
   int32_t day = ReadNumber(fields[2].substr(0, 2));
   int32_t hour = 0, minute = 0, second = 0;

@@ -5,6 +5,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "core/failure.h"
 #include "core/runtime_classes.h"
@@ -26,6 +27,13 @@ std::string Text(const Variant &v) {
 
 std::string KeyText(const Ref<CORVdictionary> &d, int32_t i) {
   return Text(Variant::Adopt(dictionaryKey(Obj(d), i)));
+}
+
+Variant Encoded(const std::string &bytes, uint32_t encoding) {
+  CORVstring s = RuntimeCreateString(bytes.data(), static_cast<int32_t>(bytes.size()), encoding);
+  Variant v(s);
+  RuntimeUnlockString(s);
+  return v;
 }
 
 // Checks every invariant the dictionary states about its chains and array.
@@ -78,15 +86,9 @@ TEST_F(DictionaryTest, StringKeysIgnoreCase) {
 
 // Keys that the string comparison calls equal meet whatever their encoding.
 TEST_F(DictionaryTest, KeysMeetAcrossEncodings) {
-  auto encoded = [](const std::string &bytes, uint32_t encoding) {
-    CORVstring s = RuntimeCreateString(bytes.data(), static_cast<int32_t>(bytes.size()), encoding);
-    Variant v(s);
-    RuntimeUnlockString(s);
-    return v;
-  };
   auto d = NewDictionary();
-  Set(d, encoded(std::string("k\0e\0y\0", 6), kEncodingUTF16), 1);
-  Set(d, encoded("caf\xE9", 0xFFFF04E4u), 2);             // Windows-1252
+  Set(d, Encoded(std::string("k\0e\0y\0", 6), kEncodingUTF16), 1);
+  Set(d, Encoded("caf\xE9", 0xFFFF04E4u), 2);             // Windows-1252
   Set(d, "\xCE\xA3\xCE\xBF\xCF\x86\xCE\xAF\xCE\xB1", 3);  // Greek, mixed case
   EXPECT_EQ(Get(d, "KEY").Int64Value(), 1);
   EXPECT_EQ(Get(d, "CAF\xC3\x89").Int64Value(), 2);
@@ -112,6 +114,53 @@ TEST_F(DictionaryTest, KeysThatEndEarlyStayApart) {
   EXPECT_EQ(Get(d, "\xCE\xA9\xE2\x84\xA6 ").Int64Value(), 5);
   EXPECT_EQ(dictionaryCount(Obj(d)), 5);
   ExpectConsistent(d.get());
+}
+
+// Keys in the encodings that compare through the collator, keys that are no
+// text in their encoding, and malformed UTF-8: a pair is one key exactly
+// when it compares 0, and then it hashes alike, so the dictionary never
+// holds two equal keys.
+TEST_F(DictionaryTest, KeysAreOneExactlyWhenTheyCompareEqual) {
+  using namespace std::string_view_literals;
+  constexpr uint32_t k1252 = 0xFFFF04E4u, k932 = 0xFFFF03A4u;
+  struct Row {
+    std::string_view a;
+    uint32_t codeA;
+    std::string_view b;
+    uint32_t codeB;
+    int32_t sign;  // of comparing a with b; 0: one key, hashed alike
+  } rows[] = {
+      {"a\x01", k1252, "a\x02", k1252, -1},       // the collator ignores controls
+      {"caf\xE9", k1252, "CAF\xC9", k1252, 0},    // case still ignored
+      {"\x82\x60", k932, "A", k932, 1},           // full-width A is not A
+      {"\x82\x60", k932, "A", kEncodingUTF8, 1},  // in any pair of codes
+      {"\x82\x81", k932, "\x82\x60", k932, 0},    // full-width a and A
+      {"\x82\x81", k932, "\xEF\xBC\xA1", kEncodingUTF8, 0},
+      {"\x45\x03\0\0"sv, kEncodingUTF32LE, "\xB9\x03\0\0"sv, kEncodingUTF32LE, 0},  // U+0345, iota
+      {"\xFB", kEncodingUTF32LE, "\xFB", k932, -1},                 // no text: ordered by code,
+      {"\xFB", k932, "\xFC", k932, -1},                             // then by bytes,
+      {"\xFB", k932, "\xFB", k932, 0},                              // equal when both agree,
+      {"\xFB", k932, "z", kEncodingUTF8, 1},                        // after every text
+      {"\0\xD8 \0"sv, kEncodingUTF16LE, "? ", k1252, 1},            // a lone surrogate is not "?"
+      {"\xC1\x81x", kEncodingUTF8, "A\xC1\xB8", kEncodingUTF8, 0},  // over-long forms
+      {"\xE9", kEncodingASCII, "\xFD\xFF", kEncodingUTF16,
+       -1},  // a stray byte in ASCII reads as UTF-8
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(std::string(row.a) + " / " + std::string(row.b));
+    Variant a = Encoded(std::string(row.a), row.codeA), b = Encoded(std::string(row.b), row.codeB);
+    EXPECT_EQ(RuntimeStringCompare(a.get()->value.string, b.get()->value.string), row.sign);
+    EXPECT_EQ(RuntimeStringCompare(b.get()->value.string, a.get()->value.string), -row.sign);
+    if (row.sign == 0) {
+      EXPECT_EQ(a.Hash(), b.Hash());
+    }
+    auto d = NewDictionary();
+    Set(d, a, 1);
+    Set(d, b, 2);
+    EXPECT_EQ(dictionaryCount(Obj(d)), row.sign == 0 ? 1 : 2);
+    EXPECT_EQ(Get(d, a).Int64Value(), row.sign == 0 ? 2 : 1);
+    EXPECT_EQ(Get(d, b).Int64Value(), 2);
+  }
 }
 
 TEST_F(DictionaryTest, BinCountFollowsTheSizeSchedule) {

@@ -41,12 +41,30 @@ const EncodingEntry *EncodingTable(size_t *count);
 uint32_t CodePageOf(uint32_t code);
 /// The ICU converter name for a code page, null when it is not available.
 const char *ConverterName(uint32_t codePage);
+/// The single bytes of a code page whose character follows Microsoft's
+/// published table where the page's ICU converter gives another.
+struct ByteOverrides {
+  char16_t character[256] = {};  // 0: the converter's own character
+  unsigned char bytes[8] = {};   // the overridden bytes, `count` of them
+  int count = 0;
+  /// The byte an overridden character encodes to, or -1 for the converter's own.
+  int ByteFor(char16_t c) const {
+    for (int i = 0; i < count; ++i)
+      if (character[bytes[i]] == c) return bytes[i];
+    return -1;
+  }
+};
+/// The overrides of a code page, or null when its converter needs none.
+const ByteOverrides *ByteOverridesOf(uint32_t codePage);
 /// The system encoding as a code, worked out once.
 uint32_t SystemEncoding();
 
 /// Decodes bytes of a code into UTF-16; false when the code has no
 /// available code page or the bytes are rejected.
 bool DecodeToUTF16(uint32_t code, const char *bytes, size_t length, std::u16string *out);
+/// The same, but false as well when any byte sequence is malformed,
+/// unassigned or cut off, where DecodeToUTF16 puts a replacement character.
+bool DecodeExactlyToUTF16(uint32_t code, const char *bytes, size_t length, std::u16string *out);
 /// Encodes UTF-16 into a code; false when the code has no available code page.
 bool EncodeFromUTF16(uint32_t code, const char16_t *units, size_t count, std::string *out);
 /// The conversion of s to code t, with the one-entry memory (s itself,

@@ -28,23 +28,69 @@ Converter OpenConverter(uint32_t codePage) {
   UErrorCode status = U_ZERO_ERROR;
   Converter cnv(ucnv_open(name, &status));
   if (U_FAILURE(status)) return nullptr;
-  if (ucnv_getMinCharSize(cnv.get()) == 1) {  // the platform's default character
+  // The platform's default character; UTF-8 keeps ICU's U+FFFD for a lone
+  // surrogate, as the platform writes it, so that it stays a non-ASCII character.
+  if (ucnv_getMinCharSize(cnv.get()) == 1 && codePage != 65001) {
     status = U_ZERO_ERROR;
     ucnv_setSubstChars(cnv.get(), "?", 1, &status);
   }
   return cnv;
 }
 
-bool IcuDecode(uint32_t codePage, const char *bytes, size_t length, std::u16string *out) {
+// With `exact`, a malformed, unassigned or cut-off sequence fails the
+// decoding instead of being replaced.
+bool IcuDecode(uint32_t codePage, const char *bytes, size_t length, std::u16string *out,
+               bool exact) {
   Converter cnv = OpenConverter(codePage);
   if (!cnv) return false;
   out->resize(length * 2 + 2);
   UErrorCode status = U_ZERO_ERROR;
+  if (exact) {
+    ucnv_setToUCallBack(cnv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    if (U_FAILURE(status)) return false;
+  }
   int32_t n = ucnv_toUChars(cnv.get(), out->data(), static_cast<int32_t>(out->size()), bytes,
                             static_cast<int32_t>(length), &status);
   if (U_FAILURE(status)) return false;
   out->resize(static_cast<size_t>(n));
+  // Overrides are of single-byte pages, whose converters give one unit a byte.
+  const ByteOverrides *overrides = ByteOverridesOf(codePage);
+  if (overrides && out->size() == length)
+    for (size_t i = 0; i < length; ++i)
+      if (char16_t c = overrides->character[static_cast<unsigned char>(bytes[i])]) (*out)[i] = c;
   return true;
+}
+
+// Appends the units encoded by the converter.
+bool IcuAppend(UConverter *cnv, const char16_t *units, size_t count, std::string *out) {
+  if (count == 0) return true;
+  size_t at = out->size();
+  out->resize(at + UCNV_GET_MAX_BYTES_FOR_STRING(count, ucnv_getMaxCharSize(cnv)) + 4);
+  UErrorCode status = U_ZERO_ERROR;
+  int32_t n = ucnv_fromUChars(cnv, out->data() + at, static_cast<int32_t>(out->size() - at), units,
+                              static_cast<int32_t>(count), &status);
+  if (U_FAILURE(status)) return false;
+  out->resize(at + static_cast<size_t>(n));
+  return true;
+}
+
+// Encodes through the converter, except the characters the page's
+// overrides give a byte of their own; every other character keeps the
+// converter's byte (the mu of page 437 still becomes E6, as its best fit).
+bool IcuEncode(uint32_t codePage, UConverter *cnv, const char16_t *units, size_t count,
+               std::string *out) {
+  out->clear();
+  const ByteOverrides *overrides = ByteOverridesOf(codePage);
+  if (!overrides) return IcuAppend(cnv, units, count, out);
+  size_t run = 0;  // the first unit not yet encoded
+  for (size_t i = 0; i < count; ++i) {
+    int byte = overrides->ByteFor(units[i]);
+    if (byte < 0) continue;
+    if (!IcuAppend(cnv, units + run, i - run, out)) return false;
+    out->push_back(static_cast<char>(byte));
+    run = i + 1;
+  }
+  return IcuAppend(cnv, units + run, count - run, out);
 }
 
 struct Memory {
@@ -94,9 +140,7 @@ String FromBytes(const std::string &bytes, uint32_t encoding) {
   return String(std::string_view(bytes), encoding);
 }
 
-}  // namespace
-
-bool DecodeToUTF16(uint32_t code, const char *bytes, size_t length, std::u16string *out) {
+bool Decode(uint32_t code, const char *bytes, size_t length, std::u16string *out, bool exact) {
   if (IsHostUTF16(code)) {
     if (length % 2) return false;
     out->assign(reinterpret_cast<const char16_t *>(bytes), length / 2);
@@ -104,14 +148,24 @@ bool DecodeToUTF16(uint32_t code, const char *bytes, size_t length, std::u16stri
   }
   if (code == 0x920) {
     std::string sjis = EucJpToShiftJis({bytes, length});
-    return IcuDecode(932, sjis.data(), sjis.size(), out);
+    return IcuDecode(932, sjis.data(), sjis.size(), out, exact);
   }
   if (code == 0x820) {
     std::string sjis = Iso2022JpToShiftJis({bytes, length});
-    return IcuDecode(932, sjis.data(), sjis.size(), out);
+    return IcuDecode(932, sjis.data(), sjis.size(), out, exact);
   }
   uint32_t page = CodePageOf(code);
-  return page && IcuDecode(page, bytes, length, out);
+  return page && IcuDecode(page, bytes, length, out, exact);
+}
+
+}  // namespace
+
+bool DecodeToUTF16(uint32_t code, const char *bytes, size_t length, std::u16string *out) {
+  return Decode(code, bytes, length, out, false);
+}
+
+bool DecodeExactlyToUTF16(uint32_t code, const char *bytes, size_t length, std::u16string *out) {
+  return Decode(code, bytes, length, out, true);
 }
 
 bool EncodeFromUTF16(uint32_t code, const char16_t *units, size_t count, std::string *out) {
@@ -121,13 +175,7 @@ bool EncodeFromUTF16(uint32_t code, const char16_t *units, size_t count, std::st
   }
   uint32_t page = (code == 0x920 || code == 0x820) ? 932 : CodePageOf(code);
   Converter cnv = page ? OpenConverter(page) : nullptr;
-  if (!cnv) return false;
-  out->resize(UCNV_GET_MAX_BYTES_FOR_STRING(count, ucnv_getMaxCharSize(cnv.get())) + 4);
-  UErrorCode status = U_ZERO_ERROR;
-  int32_t n = ucnv_fromUChars(cnv.get(), out->data(), static_cast<int32_t>(out->size()), units,
-                              static_cast<int32_t>(count), &status);
-  if (U_FAILURE(status)) return false;
-  out->resize(static_cast<size_t>(n));
+  if (!cnv || !IcuEncode(page, cnv.get(), units, count, out)) return false;
   if (code == 0x920) *out = ShiftJisToEucJp(*out);
   if (code == 0x820) *out = ShiftJisToIso2022Jp(*out);
   return true;

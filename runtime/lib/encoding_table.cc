@@ -1,9 +1,10 @@
 // The encoding table: every text-encoding code with the code page it
-// converts by, the ICU converter that stands for each code page, and the
-// system encoding.
+// converts by, the ICU converter that stands for each code page, the bytes
+// where a page departs from its converter, and the system encoding.
 #include <unicode/ucnv.h>
 
 #include <cstring>
+#include <map>
 #include <mutex>
 
 #include "lib/encoding.h"
@@ -161,6 +162,43 @@ const ConverterEntry kConverters[] = {
     {10081, "macos-35-10.2"},
 };
 
+// Bytes whose character follows Microsoft's published table of the page
+// where its ICU converter, which follows IBM's, differs. IBM's DOS tables
+// rotate the controls 1A, 1C and 7F into one another (for the graphic
+// characters of the PC's screen); Microsoft's keep every control itself.
+// IBM's 437 family has the Greek mu at E6 where Microsoft has the micro
+// sign; 852, 864 and 869 differ in a few letters and signs; Microsoft's Mac
+// Cyrillic keeps the currency sign that Apple later replaced by the euro.
+// Page 851 has no Microsoft table: only its controls follow the others.
+struct ByteCharacter {
+  unsigned char byte;
+  char16_t character;
+};
+struct PageOverrides {
+  uint32_t codePage;
+  bool dosControls;        // 1A, 1C and 7F map to themselves
+  ByteCharacter bytes[4];  // entries without a character are unused
+};
+const PageOverrides kOverrides[] = {
+    {437, true, {{0xE6, 0x00B5}}},
+    {737, true, {}},
+    {775, true, {}},
+    {850, true, {}},
+    {851, true, {}},
+    {852, true, {{0xAA, 0x00AC}}},
+    {855, true, {}},
+    {857, true, {}},
+    {860, true, {{0xE6, 0x00B5}}},
+    {861, true, {{0xE6, 0x00B5}}},
+    {862, true, {{0xE6, 0x00B5}}},
+    {863, true, {{0xE6, 0x00B5}}},
+    {864, true, {{0x25, 0x066A}, {0xD7, 0xFEC1}, {0xD8, 0xFEC5}, {0xF1, 0x0651}}},
+    {865, true, {{0xE6, 0x00B5}}},
+    {866, true, {}},
+    {869, true, {{0x88, 0x00B7}, {0xEF, 0x0384}}},
+    {10007, false, {{0xFF, 0x00A4}}},
+};
+
 // The code for a codeset name of the platform's locale: the code page
 // whose converter ICU takes for the same one; UTF-8 when none matches
 // (also for plain ASCII, so that console text is never narrowed to it).
@@ -214,6 +252,26 @@ const char *ConverterName(uint32_t codePage) {
   for (const ConverterEntry &entry : kConverters)
     if (entry.codePage == codePage) return entry.name;
   return nullptr;
+}
+
+const ByteOverrides *ByteOverridesOf(uint32_t codePage) {
+  static const auto *tables = [] {
+    auto *all = new std::map<uint32_t, ByteOverrides>;  // lives until the process ends
+    for (const PageOverrides &page : kOverrides) {
+      ByteOverrides &t = (*all)[page.codePage];
+      auto add = [&t](unsigned char byte, char16_t c) {
+        t.character[byte] = c;
+        t.bytes[t.count++] = byte;
+      };
+      if (page.dosControls)
+        for (unsigned char control : {0x1A, 0x1C, 0x7F}) add(control, control);
+      for (const ByteCharacter &b : page.bytes)
+        if (b.character) add(b.byte, b.character);
+    }
+    return all;
+  }();
+  auto found = tables->find(codePage);
+  return found == tables->end() ? nullptr : &found->second;
 }
 
 }  // namespace corv

@@ -74,11 +74,8 @@ bool PathOfFileURL(std::string_view url, std::string *path) {
 
 /// Raises UnsupportedFormatException with a message.
 void RaiseUnsupportedFormat(const char *text) {
-  struct Held {  // the raise throws; the message must still be given up
-    CORVstring s;
-    ~Held() { RuntimeUnlockString(s); }
-  } message{MakeText(text)};
-  CORVRaiseNewWithMessage(CORVBindDeclaration(&kUnsupportedFormatExceptionDecl), message.s, 0);
+  String message(text);  // given up as the raise unwinds
+  CORVRaiseNewWithMessage(CORVBindDeclaration(&kUnsupportedFormatExceptionDecl), message.get(), 0);
 }
 
 /// GetFolderItem in any mode; raises for a relative shell path.

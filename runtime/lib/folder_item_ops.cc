@@ -4,7 +4,6 @@
 #include "lib/folder_item_internal.h"
 #include "lib/folder_listing.h"
 #include "platform/directory.h"
-#include "platform/error_codes.h"
 #include "platform/file_info.h"
 #include "platform/file_transfer.h"
 #include "platform/path.h"
@@ -47,11 +46,6 @@ extern "C" bool FolderItemDelete(CORVobject item) {
   std::string path = PathOf(imp);
   corv::FolderChange change(FolderOf(path));
   platform::Status status = platform::RemoveItem(path);
-  if (!status.ok() && platform::FolderItemErrorCode(status.error) == 104) {
-    // A folder in use as the current directory: step out of it and try once more.
-    platform::ChangeToParentDirectory();
-    status = platform::RemoveItem(path);
-  }
   change.Finish(NameOf(path), false, status.ok());
   SetPlatformError(imp, status.error);
   return status.ok();

@@ -32,6 +32,12 @@ bool Exists(const std::string &path) {
 
 class FolderItemOpsTest : public DiskTest {};
 
+// Removes an item outside the test's temporary folder when it goes out of scope.
+struct RemovedAtEnd {
+  std::string path;
+  ~RemovedAtEnd() { platform::RemoveTree(path); }
+};
+
 TEST_F(FolderItemOpsTest, CopyNeverReplacesAndPlacesIntoFoldersByName) {
   WriteFileBytes(temp_ / "src", "source");
   WriteFileBytes(temp_ / "dst", "target");
@@ -105,8 +111,7 @@ TEST_F(FolderItemOpsTest, MoveAcrossFileSystemsCopiesThenRemoves) {
   if (!shm.ok() || !shm.value.isDirectory || shm.value.device == here.value.device)
     GTEST_SKIP() << "no second file system at /dev/shm to move across";
   std::string away = "/dev/shm/corv-move-" + Take(fileNameGetter(Item(temp_.path()).object()));
-  corv::testing::ScopedTempFolder cleanup;  // removes what a failed test leaves
-  platform::RemoveTree(away);
+  RemovedAtEnd cleanup{away};  // outside the temporary folder: removed even when the test fails
 
   WriteFileBytes(temp_ / "file", "payload");
   ASSERT_TRUE(FolderItemMoveFileTo(Item(temp_ / "file").object(), Item(away).object()));
@@ -132,7 +137,18 @@ TEST_F(FolderItemOpsTest, MoveAcrossFileSystemsCopiesThenRemoves) {
   EXPECT_TRUE(link.value.isSymlink);
   EXPECT_FALSE(Exists(temp_ / "tree"));
   EXPECT_EQ(ReadFileBytes(temp_ / "outside/precious"), "p");
-  platform::RemoveTree(away);
+
+  // Onto a folder that is there already (as if another process had just
+  // made it): refused, and the clean-up leaves that folder alone.
+  ASSERT_TRUE(platform::CreateFolder(temp_ / "tree").ok());
+  WriteFileBytes(temp_ / "tree/mine", "m");
+  ASSERT_TRUE(platform::CreateFolder(away + "/tree").ok());
+  WriteFileBytes(away + "/tree/theirs", "t");
+  Ref<> tree = Item(temp_ / "tree");
+  EXPECT_FALSE(FolderItemMoveFileTo(tree.object(), Item(away).object()));
+  EXPECT_EQ(FolderItemGetLastError(tree.object()), 80);
+  EXPECT_EQ(ReadFileBytes(away + "/tree/theirs"), "t");
+  EXPECT_EQ(ReadFileBytes(temp_ / "tree/mine"), "m");
 }
 
 TEST_F(FolderItemOpsTest, DeletingALinkToAFolderLeavesItsTargetWhole) {

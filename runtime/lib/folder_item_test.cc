@@ -195,14 +195,29 @@ TEST_F(FolderItemTest, CopyConstructorAndLastError) {
 }
 
 TEST_F(FolderItemTest, IsWriteableLooksAtTheNearestExistingAncestor) {
-  WriteFileBytes(temp_ / "w", "");
-  EXPECT_TRUE(FolderItemIsCurrentlyWriteable(Item(temp_ / "w").object()));
-  EXPECT_TRUE(FolderItemIsCurrentlyWriteable(Item(temp_ / "not-yet").object()));
-  ASSERT_TRUE(platform::SetWritable(temp_ / "w", false).ok());
-  bool writeable = FolderItemIsCurrentlyWriteable(Item(temp_ / "w").object());
-  platform::SetWritable(temp_ / "w", true);
-  if (writeable) GTEST_SKIP() << "this user may write read-only files (root)";
-  EXPECT_FALSE(writeable);
+  corv::testing::RunUnprivileged(temp_, [&] {
+    WriteFileBytes(temp_ / "w", "");
+    WriteFileBytes(temp_ / "ro", "");
+    ASSERT_TRUE(platform::SetWritable(temp_ / "ro", false).ok());
+    ASSERT_TRUE(platform::CreateFolder(temp_ / "locked").ok());
+    ASSERT_TRUE(platform::CreateFolder(temp_ / "gone").ok());
+    // Items made while their folders exist; then "locked" turns read-only
+    // and "gone" disappears, leaving its items to the folder above.
+    Ref<> inLocked = Item(temp_ / "locked/new"), inGone = Item(temp_ / "gone/new");
+    ASSERT_TRUE(platform::SetWritable(temp_ / "locked", false).ok());
+    ASSERT_TRUE(platform::RemoveItem(temp_ / "gone").ok());
+    struct Case {
+      Ref<> item;
+      bool writeable;
+    };
+    const Case kCases[] = {
+        {Item(temp_ / "w"), true},   {Item(temp_ / "not-yet"), true},
+        {Item(temp_ / "ro"), false}, {Item(temp_ / "locked"), false},
+        {inLocked, false},           {inGone, true},
+    };
+    for (const Case &c : kCases)
+      EXPECT_EQ(FolderItemIsCurrentlyWriteable(c.item.object()), c.writeable) << PathOf(c.item);
+  });
 }
 
 }  // namespace

@@ -229,19 +229,16 @@ TEST_F(TextStreamTest, CreateEmptiesAndAppendAddsOrCreates) {
 }
 
 TEST_F(TextStreamTest, LockedFilesAreNotCreatedOver) {
-  WriteFileBytes(temp_ / "ro", "keep");
-  ASSERT_TRUE(corv::platform::SetWritable(temp_ / "ro", false).ok());
-  Ref<> item = Item("ro");
-  bool locked = !FolderItemIsCurrentlyWriteable(item.object());
-  if (!locked) {
-    corv::platform::SetWritable(temp_ / "ro", true);
-    GTEST_SKIP() << "this user may write read-only files (root)";
-  }
-  EXPECT_FALSE(Ref<>::Adopt(FolderItemCreateTextFile(item.object())));
-  EXPECT_FALSE(Ref<>::Adopt(FolderItemAppendTextFile(item.object())));
-  EXPECT_FALSE(Ref<>::Adopt(FolderItemCreateBinaryFile(item.object(), nullptr)));
-  EXPECT_EQ(ReadFileBytes(temp_ / "ro"), "keep");
-  corv::platform::SetWritable(temp_ / "ro", true);
+  corv::testing::RunUnprivileged(temp_, [&] {
+    WriteFileBytes(temp_ / "ro", "keep");
+    ASSERT_TRUE(corv::platform::SetWritable(temp_ / "ro", false).ok());
+    Ref<> item = Item("ro");
+    EXPECT_FALSE(Ref<>::Adopt(FolderItemCreateTextFile(item.object())));
+    EXPECT_FALSE(Ref<>::Adopt(FolderItemAppendTextFile(item.object())));
+    EXPECT_FALSE(Ref<>::Adopt(FolderItemCreateBinaryFile(item.object(), nullptr)));
+    EXPECT_EQ(FolderItemGetLastError(item.object()), corv::platform::AccessDeniedError());
+    EXPECT_EQ(ReadFileBytes(temp_ / "ro"), "keep");
+  });
 }
 
 }  // namespace

@@ -1,5 +1,18 @@
 // The language's string comparison: case ignored, over UTF-8 characters,
 // UTF-16 units, or through the locale's collator for every other encoding.
+//
+// Equality is the one the dictionary hashes by (HashStringKey): strings
+// compare 0 only when they hold the same text once the upper-case map has
+// folded it (in UTF-8, of the same byte length too). Each string's text is
+// read from its own encoding: UTF-8 by the lenient decoding below, ASCII as
+// UTF-8 (so stray bytes above 0x7F read the same whatever the other string
+// is), UTF-16 by its units, every other code through its converter. The
+// collator only orders: texts it calls equal are ordered by their folded
+// UTF-16 units, so the controls, widths and marks it passes over still
+// tell keys apart. A string whose converter rejects its bytes (malformed,
+// unassigned or cut-off sequences, or no converter at all) holds no text:
+// it orders after every text and, among such strings, by code, then by
+// bytes, so it equals only the same bytes under the same code.
 #include <unicode/ucol.h>
 #include <unicode/uloc.h>
 
@@ -59,9 +72,17 @@ int32_t CompareUTF16(const char16_t *a, size_t na, const char16_t *b, size_t nb)
   return Sign(static_cast<int64_t>(na) - static_cast<int64_t>(nb));
 }
 
+// Each unit as its class of the upper-case map folds it (to lower case), so
+// that the collator sees one text for all the texts that compare equal.
+std::u16string Folded(std::u16string text) {
+  for (char16_t &unit : text) unit = static_cast<char16_t>(LowerCase(UpperCase(unit)));
+  return text;
+}
+
 // The locale comparison: an ICU collator of the default locale at secondary
-// strength (case ignored, accents not). Equal texts of different lengths
-// order by length, so that only identical strings compare equal.
+// strength (case ignored, accents not), over the folded texts. It only
+// orders; what it calls equal is ordered by the folded units, so that only
+// the same text compares 0.
 int32_t CompareByLocale(const std::u16string &a, const std::u16string &b) {
   static std::mutex lock;
   static UCollator *collator = [] {
@@ -77,36 +98,103 @@ int32_t CompareByLocale(const std::u16string &a, const std::u16string &b) {
   }();
   UCollationResult result = UCOL_EQUAL;
   if (collator) {
+    std::u16string fa = Folded(a), fb = Folded(b);
     std::lock_guard<std::mutex> hold(lock);
-    result = ucol_strcoll(collator, reinterpret_cast<const UChar *>(a.data()),
-                          static_cast<int32_t>(a.size()), reinterpret_cast<const UChar *>(b.data()),
-                          static_cast<int32_t>(b.size()));
-  } else {
-    return CompareUTF16(a.data(), a.size(), b.data(), b.size());
+    result = ucol_strcoll(
+        collator, reinterpret_cast<const UChar *>(fa.data()), static_cast<int32_t>(fa.size()),
+        reinterpret_cast<const UChar *>(fb.data()), static_cast<int32_t>(fb.size()));
   }
   if (result == UCOL_LESS) return -1;
   if (result == UCOL_GREATER) return 1;
-  return Sign(static_cast<int64_t>(a.size()) - static_cast<int64_t>(b.size()));
+  return CompareUTF16(a.data(), a.size(), b.data(), b.size());
 }
 
-std::u16string Wide(CORVstring s) {
-  std::u16string wide;
-  DecodeToUTF16(s->encoding, CORVStringBytes(s), s->length, &wide);
-  return wide;
+bool ReadsAsUTF8(uint32_t code) {
+  return code == kEncodingUTF8 || code == kEncodingASCII;
+}
+
+// Whether the text is read through a converter (which may reject the bytes).
+bool NeedsConverter(uint32_t code) {
+  return !ReadsAsUTF8(code) && !IsHostUTF16(code);
+}
+
+std::string_view View(CORVstring s) {
+  return {CORVStringBytes(s), s->length};
+}
+
+// ASCII with bytes above 0x7F, re-tagged UTF-8: the UTF-8 comparison and the
+// key hash read it as UTF-8, and so must the conversions.
+String AsReadable(CORVstring s) {
+  if (s->encoding == kEncodingASCII)
+    for (char c : View(s))
+      if (static_cast<unsigned char>(c) >= 0x80) return String(View(s), kEncodingUTF8);
+  return String::Share(s);
+}
+
+// UTF-8 as the comparison decodes it, in UTF-16 units; a value beyond
+// Unicode becomes the replacement character (it is not ASCII either way).
+std::u16string LenientUTF16(std::string_view bytes) {
+  std::u16string out;
+  auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+  const unsigned char *end = p + bytes.size();
+  while (p < end) {
+    uint32_t c = DecodeUTF8(&p, end);
+    if (c > 0x10FFFF) c = 0xFFFD;
+    if (c > 0xFFFF) {
+      c -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (c >> 10));
+      c = 0xDC00 + (c & 0x3FF);
+    }
+    out += static_cast<char16_t>(c);
+  }
+  return out;
+}
+
+// The text of a string, in UTF-16 units; false when it holds none.
+bool ReadText(CORVstring s, std::u16string *text) {
+  if (ReadsAsUTF8(s->encoding)) {
+    *text = LenientUTF16(View(s));
+    return true;
+  }
+  if (IsHostUTF16(s->encoding)) {  // an odd last byte is no unit, as in CompareUTF16
+    text->assign(reinterpret_cast<const char16_t *>(CORVStringBytes(s)), s->length / 2);
+    return true;
+  }
+  return DecodeExactlyToUTF16(s->encoding, CORVStringBytes(s), s->length, text);
+}
+
+// Strings of which at least one holds no text: texts first, then by code
+// and bytes.
+int32_t CompareTextless(CORVstring a, bool aText, CORVstring b, bool bText) {
+  if (aText != bText) return aText ? -1 : 1;
+  if (a->encoding != b->encoding) return a->encoding < b->encoding ? -1 : 1;
+  size_t n = a->length < b->length ? a->length : b->length;
+  if (int c = std::memcmp(CORVStringBytes(a), CORVStringBytes(b), n)) return c < 0 ? -1 : 1;
+  return Sign(static_cast<int64_t>(a->length) - static_cast<int64_t>(b->length));
 }
 
 }  // namespace
 }  // namespace corv
 
 extern "C" int32_t RuntimeStringCompare(CORVstring a, CORVstring b) {
+  using namespace corv;
   if (a == b) return 0;
   if (!a) return -1;
   if (!b) return 1;
-  corv::Reconciled r = corv::Reconcile(a, b);
-  if (r.encoding == kEncodingUTF8 || r.encoding == kEncodingASCII)
-    return corv::CompareUTF8(r.a.view(), r.b.view());
-  if (corv::IsHostUTF16(r.encoding))
-    return corv::CompareUTF16(reinterpret_cast<const char16_t *>(r.a.data()), r.a.size() / 2,
-                              reinterpret_cast<const char16_t *>(r.b.data()), r.b.size() / 2);
-  return corv::CompareByLocale(corv::Wide(r.a.get()), corv::Wide(r.b.get()));
+  if (ReadsAsUTF8(a->encoding) && ReadsAsUTF8(b->encoding)) return CompareUTF8(View(a), View(b));
+  String ra = AsReadable(a), rb = AsReadable(b);
+  // Strings read through a converter are decoded once here, exactly: what
+  // holds no text never reaches a conversion, which would replace its bytes.
+  std::u16string ta, tb;
+  bool aText = !NeedsConverter(ra.get()->encoding) || ReadText(ra.get(), &ta);
+  bool bText = !NeedsConverter(rb.get()->encoding) || ReadText(rb.get(), &tb);
+  if (!aText || !bText) return CompareTextless(ra.get(), aText, rb.get(), bText);
+  Reconciled r = Reconcile(ra.get(), rb.get());
+  if (ReadsAsUTF8(r.encoding)) return CompareUTF8(r.a.view(), r.b.view());
+  if (IsHostUTF16(r.encoding))
+    return CompareUTF16(reinterpret_cast<const char16_t *>(r.a.data()), r.a.size() / 2,
+                        reinterpret_cast<const char16_t *>(r.b.data()), r.b.size() / 2);
+  if (!NeedsConverter(ra.get()->encoding)) ReadText(ra.get(), &ta);
+  if (!NeedsConverter(rb.get()->encoding)) ReadText(rb.get(), &tb);
+  return CompareByLocale(ta, tb);
 }

@@ -130,7 +130,40 @@ size_t HorspoolScan(std::string_view text, std::string_view find, size_t from) {
   return kNotFound;
 }
 
+// The first place at or after byte `from` where the text's units, read by
+// `unit` and upper-cased, are the folded find; its byte offset.
+template <typename ReadUnit>
+bool FindFoldedUnits(size_t length, size_t width, size_t from, const std::vector<uint32_t> &folded,
+                     ReadUnit unit, size_t *start) {
+  size_t n = length / width, m = folded.size();
+  for (size_t i = (from + width - 1) / width; i + m <= n; ++i) {
+    size_t k = 0;
+    while (k < m && UpperCase(unit(width * (i + k))) == folded[k]) ++k;
+    if (k == m) {
+      *start = width * i;
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
+
+WideUnits WideUnits::Of(uint32_t encoding) {
+  if (!IsWideUnicode(encoding) && encoding <= 0xFFFF0000u) return {};
+  switch (CodePageOf(encoding)) {
+    case 1200:
+      return {2, false};
+    case 1201:
+      return {2, true};
+    case 12000:
+      return {4, false};
+    case 12001:
+      return {4, true};
+    default:
+      return {};
+  }
+}
 
 size_t FindBytesDirect(std::string_view text, std::string_view find, size_t from) {
   size_t m = find.size(), n = text.size();
@@ -181,12 +214,10 @@ bool HasCasedCharacter(uint32_t encoding, std::string_view find) {
       if (HasCaseMapping(DecodeUTF8(&p, end))) return true;
     return false;
   }
-  if (IsHostUTF16(encoding)) {
-    for (size_t i = 0; i + 1 < find.size(); i += 2) {
-      char16_t unit;
-      std::memcpy(&unit, find.data() + i, 2);
-      if (HasCaseMapping(unit)) return true;
-    }
+  WideUnits wide = WideUnits::Of(encoding);
+  if (wide.size > 1) {
+    for (size_t i = 0; i + wide.size <= find.size(); i += wide.size)
+      if (HasCaseMapping(wide.At(find.data(), i))) return true;
     return false;
   }
   const unsigned char *upper =
@@ -203,10 +234,13 @@ bool HasCasedCharacter(uint32_t encoding, std::string_view find) {
 }
 
 Matcher::Matcher(uint32_t encoding, std::string_view find, bool caseless)
-    : find_(find), units_(CharUnits::Of(encoding)) {
+    : find_(find), units_(CharUnits::Of(encoding)), wide_(WideUnits::Of(encoding)) {
+  if (find.size() % wide_.size != 0) {
+    mode_ = kNothing;  // its last bytes are part of a unit, which no text unit matches
+    return;
+  }
   if (!caseless || find.empty() || !HasCasedCharacter(encoding, find)) {
-    mode_ =
-        units_.kind == CharUnits::kByte || units_.kind == CharUnits::kUTF8 ? kExact : kExactUnits;
+    mode_ = units_.kind == CharUnits::kDoubleByte || wide_.size > 1 ? kExactUnits : kExact;
     return;
   }
   if (units_.kind == CharUnits::kDoubleByte) {
@@ -214,13 +248,10 @@ Matcher::Matcher(uint32_t encoding, std::string_view find, bool caseless)
     fold_ = UpperByteTable(encoding);
     return;
   }
-  if (units_.kind == CharUnits::kUTF16) {
-    mode_ = kUTF16;
-    for (size_t i = 0; i + 1 < find.size(); i += 2) {
-      char16_t unit;
-      std::memcpy(&unit, find.data() + i, 2);
-      folded_.push_back(UpperCase(unit));
-    }
+  if (wide_.size > 1) {
+    mode_ = kWide;
+    for (size_t i = 0; i < find.size(); i += wide_.size)
+      folded_.push_back(UpperCase(wide_.At(find.data(), i)));
     return;
   }
   if (units_.kind == CharUnits::kUTF8 && !MatchesOnlyAscii(find)) {
@@ -292,12 +323,14 @@ bool Matcher::Next(std::string_view text, size_t from, size_t *start, size_t *en
   if (from > text.size()) return false;
   size_t at = kNotFound;
   switch (mode_) {
+    case kNothing:
+      return false;
     case kExact:
       at = FindBytes(text, find_, from);
       break;
     case kExactUnits:
       if (units_.kind == CharUnits::kDoubleByte) return NextDoubleByte(text, from, start, end);
-      for (at = FindBytes(text, find_, from); at != kNotFound && at % 2;
+      for (at = FindBytes(text, find_, from); at != kNotFound && at % wide_.size;
            at = FindBytes(text, find_, at + 1)) {
       }
       break;
@@ -307,8 +340,8 @@ bool Matcher::Next(std::string_view text, size_t from, size_t *start, size_t *en
     case kUTF8:
       if (rareCount_ > 0) return NextUTF8Anchored(text, from, start, end);
       return NextUTF8(text, from, start, end);
-    case kUTF16:
-      if (!NextUTF16(text, from, &at)) return false;
+    case kWide:
+      if (!NextWide(text, from, &at)) return false;
       break;
     case kDoubleByte:
       return NextDoubleByte(text, from, start, end);
@@ -481,22 +514,19 @@ bool Matcher::NextUTF8Anchored(std::string_view text, size_t from, size_t *start
   }
 }
 
-bool Matcher::NextUTF16(std::string_view text, size_t from, size_t *start) const {
-  size_t n = text.size() / 2, m = folded_.size();
-  auto unit = [&](size_t i) {
-    char16_t u;
-    std::memcpy(&u, text.data() + 2 * i, 2);
-    return UpperCase(u);
-  };
-  for (size_t i = (from + 1) / 2; i + m <= n; ++i) {
-    size_t k = 0;
-    while (k < m && unit(i + k) == folded_[k]) ++k;
-    if (k == m) {
-      *start = 2 * i;
-      return true;
-    }
-  }
-  return false;
+bool Matcher::NextWide(std::string_view text, size_t from, size_t *start) const {
+  if (wide_.size == 2 && !wide_.bigEndian)  // the host's own UTF-16, read directly
+    return FindFoldedUnits(
+        text.size(), 2, from, folded_,
+        [&](size_t at) {
+          char16_t u;
+          std::memcpy(&u, text.data() + at, 2);
+          return static_cast<uint32_t>(u);
+        },
+        start);
+  return FindFoldedUnits(
+      text.size(), wide_.size, from, folded_, [&](size_t at) { return wide_.At(text.data(), at); },
+      start);
 }
 
 // Whole characters at a time: single bytes compared through the upper-case

@@ -26,8 +26,25 @@ size_t FindBytes(std::string_view text, std::string_view find, size_t from);
 /// (otherwise a case-insensitive search is an exact one).
 bool HasCasedCharacter(uint32_t encoding, std::string_view find);
 
+/// The code units of UTF-16 and UTF-32 text: their byte width (1 for every
+/// other code, whose searches go by bytes or characters) and byte order.
+struct WideUnits {
+  size_t size = 1;
+  bool bigEndian = false;
+  static WideUnits Of(uint32_t encoding);
+  /// The unit at byte offset `at` (at + size within the bytes).
+  uint32_t At(const char *bytes, size_t at) const {
+    uint32_t u = 0;
+    for (size_t i = 0; i < size; ++i)
+      u = u << 8 | static_cast<unsigned char>(bytes[at + (bigEndian ? i : size - 1 - i)]);
+    return u;
+  }
+};
+
 /// Finds occurrences of one pattern in texts of one encoding, with the
-/// language's case-insensitive comparison or exactly.
+/// language's case-insensitive comparison or exactly. In UTF-16 and UTF-32
+/// a match begins and ends on a code unit, so a find that ends inside one
+/// (an odd byte in UTF-16) matches nothing. No match ever ends past the text.
 class Matcher {
  public:
   Matcher(uint32_t encoding, std::string_view find, bool caseless);
@@ -40,19 +57,20 @@ class Matcher {
   bool Anchor(unsigned char *folded, unsigned char *fold, size_t *reach) const;
 
  private:
-  enum Mode { kExact, kExactUnits, kFoldedBytes, kUTF8, kUTF16, kDoubleByte };
+  enum Mode { kNothing, kExact, kExactUnits, kFoldedBytes, kUTF8, kWide, kDoubleByte };
   bool NextFoldedBytes(std::string_view text, size_t from, size_t *start) const;
   bool NextUTF8(std::string_view text, size_t from, size_t *start, size_t *end) const;
   bool NextUTF8Anchored(std::string_view text, size_t from, size_t *start, size_t *end) const;
-  bool NextUTF16(std::string_view text, size_t from, size_t *start) const;
+  bool NextWide(std::string_view text, size_t from, size_t *start) const;
   bool NextDoubleByte(std::string_view text, size_t from, size_t *start, size_t *end) const;
 
   Mode mode_;
   std::string find_;
   CharUnits units_;
+  WideUnits wide_;
   const unsigned char *fold_ = nullptr;  // kFoldedBytes, kDoubleByte: byte upper case
   size_t skip_[256];                     // kFoldedBytes
-  std::vector<uint32_t> folded_;         // kUTF8, kUTF16: the find, upper-cased
+  std::vector<uint32_t> folded_;         // kUTF8, kWide: the find, upper-cased
   bool firstLead_[256] = {};             // kUTF8: lead bytes that may begin a match
   // kFoldedBytes: the rarest byte's place in the find and the (at most two)
   // bytes that fold to it. kUTF8: the rarest character that only ASCII

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "corv.h"
+#include "lib/encoding.h"
 #include "lib/string_search.h"
 #include "lib/string_test_util.h"
 #include "runtime_test.h"
@@ -269,6 +270,94 @@ TEST_F(SearchTest, ReplaceAllWithoutOverlap) {
   EXPECT_EQ(BytesOf(corv::ReplaceAll(Utf16(u"aXbx"), "x", "--")), BytesOf(Utf16(u"a--b--")));
   String s("abc");
   EXPECT_EQ(corv::ReplaceAll(s, "z", "y").get(), s.get());
+}
+
+// In UTF-16 and UTF-32 a match begins and ends on a code-unit boundary, in
+// caseless and exact searches alike: a find that ends inside a unit (an odd
+// byte, a partial UTF-32 unit) matches nothing, and wide units compare as
+// characters, never byte by byte. Each row gives the fields the find cuts
+// the source into; the searches, replacements and field functions must agree.
+TEST_F(SearchTest, MatchesBeginAndEndOnCodeUnits) {
+  using namespace std::string_literals;
+  struct Case {
+    const char *what;
+    std::string source;
+    uint32_t encoding;
+    std::string find;
+    int32_t position;  // InStr
+    std::vector<std::string> fields;
+  } cases[] = {
+      {"caseless UTF-16, odd byte beyond the text",
+       "x\0a\0"s,
+       kEncodingUTF16,
+       "a\0X"s,
+       0,
+       {"x\0a\0"s}},
+      {"caseless UTF-16, odd byte inside the text",
+       "x\0a\0X\0"s,
+       kEncodingUTF16,
+       "a\0X"s,
+       0,
+       {"x\0a\0X\0"s}},
+      {"exact UTF-16", "1\0002\0"s, kEncodingUTF16, "1\0002"s, 0, {"1\0002\0"s}},
+      {"caseless UTF-16BE", "\0a\0b"s, kEncodingUTF16BE, "\0A\0"s, 0, {"\0a\0b"s}},
+      {"exact UTF-16BE, across two units",
+       "\0a\x62\0"s,
+       kEncodingUTF16BE,
+       "a\x62"s,
+       0,
+       {"\0a\x62\0"s}},
+      {"caseless UTF-32, partial unit", "a\0\0\0"s, kEncodingUTF32LE, "A\0\0"s, 0, {"a\0\0\0"s}},
+      {"caseless UTF-32, across two units",
+       "\0a\0\0\0\x01\0\0"s,
+       kEncodingUTF32LE,
+       "a\0\0\0"s,
+       0,
+       {"\0a\0\0\0\x01\0\0"s}},
+      {"exact UTF-32, across two units",
+       "\0\x31\0\0\0\x01\0\0"s,
+       kEncodingUTF32LE,
+       "1\0\0\0"s,
+       0,
+       {"\0\x31\0\0\0\x01\0\0"s}},
+      {"caseless UTF-32 compares characters",
+       "A\x01\0\0"s,
+       kEncodingUTF32LE,
+       "a\x01\0\0"s,
+       0,
+       {"A\x01\0\0"s}},
+      {"caseless UTF-32 match",
+       "x\0\0\0\xC1\0\0\0y\0\0\0"s,
+       kEncodingUTF32LE,
+       "\xE1\0\0\0"s,
+       5,
+       {"x\0\0\0"s, "y\0\0\0"s}},
+      {"caseless UTF-16BE match",
+       "\0x\0\xE1\0y"s,
+       kEncodingUTF16BE,
+       "\0\xC1"s,
+       3,
+       {"\0x"s, "\0y"s}},
+      {"caseless UTF-16 match", "x\0a\0X\0"s, kEncodingUTF16, "A\0"s, 2, {"x\0"s, "X\0"s}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    String source = Bytes(c.source, c.encoding), find = Bytes(c.find, c.encoding);
+    String r = corv::ConvertTo(String("R").get(), c.encoding);
+    std::string replaced;
+    for (size_t i = 0; i < c.fields.size(); ++i) replaced += (i ? BytesOf(r) : "") + c.fields[i];
+    EXPECT_EQ(corv::InStr(1, source, find), c.position);
+    EXPECT_EQ(BytesOf(corv::ReplaceAll(source, find, "R")), replaced);
+    EXPECT_EQ(BytesOf(corv::Replace(source, find, "R")), replaced);
+    EXPECT_EQ(corv::CountFields(source, find), static_cast<int32_t>(c.fields.size()));
+    corv::StringArray split = corv::Split(source, find);
+    ASSERT_EQ(split.UBound() + 1, static_cast<int32_t>(c.fields.size()));
+    for (size_t i = 0; i < c.fields.size(); ++i) {
+      EXPECT_EQ(BytesOf(split(static_cast<int32_t>(i))), c.fields[i]);
+      EXPECT_EQ(BytesOf(corv::NthField(source, find, static_cast<int32_t>(i) + 1)), c.fields[i]);
+    }
+    EXPECT_TRUE(corv::NthField(source, find, static_cast<int32_t>(c.fields.size()) + 1).empty());
+  }
 }
 
 TEST_F(SearchTest, ReplaceLineEndings) {

@@ -10,6 +10,7 @@
 #include "corv_date.h"
 #include "corv_variant.h"
 #include "lib/date.h"
+#include "lib/encoding.h"
 #include "lib/variant.h"
 
 namespace {
@@ -248,27 +249,45 @@ uint32_t HashAsciiPrefix(const unsigned char *p, uint32_t length, uint32_t *end)
   return h;
 }
 
+// The key hash fed one character at a time.
+struct KeyHash {
+  uint32_t h = 0;
+  bool inForeignRun = false;
+  void Feed(uint32_t c) {
+    // The two letters outside ASCII that compare equal to ASCII letters.
+    if (c == 0x212A) c = 'K';  // Kelvin sign
+    if (c == 0x017F) c = 'S';  // long s
+    if (c < 0x80) {
+      h = h * 31 + AsciiUpper(c);
+      inForeignRun = false;
+    } else if (!inForeignRun) {
+      h = h * 31 + static_cast<uint32_t>(-128);  // 0x80 as a signed byte
+      inForeignRun = true;
+    }
+  }
+};
+
+// A string read through a converter hashes as the text the comparison reads
+// from it; false when the converter rejects its bytes (no text).
+bool HashConvertedText(CORVstring s, KeyHash *hash) {
+  std::u16string text;
+  if (!corv::DecodeExactlyToUTF16(CORVStringEncoding(s), CORVStringBytes(s), CORVStringLength(s),
+                                  &text))
+    return false;
+  for (char16_t unit : text) hash->Feed(unit);
+  return true;
+}
+
 }  // namespace
 
 uint32_t corv::HashStringKey(CORVstring s) {
   const auto *p = reinterpret_cast<const unsigned char *>(CORVStringBytes(s));
   uint32_t length = CORVStringLength(s);
   uint32_t encoding = CORVStringEncoding(s);
-  uint32_t h = 0;
-  bool inForeignRun = false;
-  auto feed = [&](uint32_t c) {
-    // The two letters outside ASCII that compare equal to ASCII letters.
-    if (c == 0x212A) c = 'K';  // Kelvin sign
-    if (c == 0x017F) c = 'S';  // long s
-    if (c < 0x80) {
-      if (c >= 'a' && c <= 'z') c -= 32;
-      h = h * 31 + c;
-      inForeignRun = false;
-    } else if (!inForeignRun) {
-      h = h * 31 + static_cast<uint32_t>(-128);  // 0x80 as a signed byte
-      inForeignRun = true;
-    }
-  };
+  KeyHash hash;
+  bool utf8 = encoding == kEncodingUTF8 || encoding == kEncodingASCII;
+  // Bytes that are no text fall through, to be hashed as they are.
+  if (!utf8 && !corv::IsHostUTF16(encoding) && HashConvertedText(s, &hash)) return hash.h;
   int unit = 1;
   bool bigEndian = false;
   if (encoding == kEncodingUTF16 || encoding == 0x14000100u) unit = 2;
@@ -276,13 +295,12 @@ uint32_t corv::HashStringKey(CORVstring s) {
   if (encoding == 0x0C000100u || encoding == 0x0D000100u) unit = 4;
   if (encoding == 0x0E000100u) unit = 4, bigEndian = true;
   if (unit == 1) {
-    bool utf8 = encoding == kEncodingUTF8 || encoding == kEncodingASCII;
     uint32_t i = 0;
-    h = HashAsciiPrefix(p, length, &i);  // most keys are all ASCII
+    hash.h = HashAsciiPrefix(p, length, &i);  // most keys are all ASCII
     while (i < length) {
       uint32_t lead = p[i];
       if (lead < 0x80 || !utf8) {
-        feed(lead);
+        hash.Feed(lead);
         ++i;
         continue;
       }
@@ -291,16 +309,16 @@ uint32_t corv::HashStringKey(CORVstring s) {
       int extra = (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : 3;
       uint32_t c = lead & (extra == 1 ? 0x1F : extra == 2 ? 0x0F : 0x07);
       for (++i; extra > 0 && i < length; --extra, ++i) c = c << 6 | (p[i] & 0x3F);
-      feed(c < 0x80 ? 0x80 : c);  // an over-long form is still not ASCII
+      hash.Feed(c);  // an over-long or cut-off form counts as what it decodes to
     }
-    return h;
+    return hash.h;
   }
   for (uint32_t i = 0; i + unit <= length; i += unit) {
     uint32_t c = 0;
     for (int b = 0; b < unit; ++b) c = c << 8 | p[i + (bigEndian ? b : unit - 1 - b)];
-    feed(c);
+    hash.Feed(c);
   }
-  return h;
+  return hash.h;
 }
 
 bool corv::VariantEquals(const CORVvariant &a, const CORVvariant &b) {

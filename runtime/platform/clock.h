@@ -13,8 +13,12 @@ uint32_t MillisecondCounter();
 /// enough for a check made in every iteration of a loop, and precise enough
 /// for anything counted in 1/60-second ticks.
 uint32_t CoarseMillisecondCounter();
-/// Moves both counters by `shift` milliseconds (wrapping), so that tests
-/// can put "now" just before the counter wraps; 0 restores the real value.
+/// Tests: both counters read `milliseconds` from now on, so that a test
+/// steps the time itself, until ResumeSystemClockForTest.
+void FixMillisecondCounterForTest(uint32_t milliseconds);
+void ResumeSystemClockForTest();
+/// Tests: both counters run on, moved by `shift` milliseconds (wrapping), so
+/// that "now" can lie just before the counter wraps; 0 restores them.
 void ShiftMillisecondCounterForTest(uint32_t shift);
 /// Sleeps the whole process thread; 0 merely gives the processor up.
 void SleepMilliseconds(uint32_t milliseconds);

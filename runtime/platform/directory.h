@@ -16,15 +16,14 @@ Result<std::vector<std::string>> ListFolder(const std::string &path);
 Status CreateFolder(const std::string &path);
 
 /// Removes an item: a symbolic link itself (never its target), a file, or
-/// an empty folder.
+/// an empty folder. (A system that refuses to remove a folder in use as the
+/// current directory may step out of it here and try again; POSIX removes
+/// it as it is.)
 Status RemoveItem(const std::string &path);
 
 /// Removes an item and, for a folder, everything in it. Symbolic links are
 /// removed as links; the walk never passes through one.
 Status RemoveTree(const std::string &path);
-
-/// Makes the parent of the current directory the current directory.
-Status ChangeToParentDirectory();
 
 /// Makes a symbolic link at `path` that points at `target`.
 Status CreateSymbolicLink(const std::string &target, const std::string &path);

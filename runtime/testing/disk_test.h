@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "platform/directory.h"
 #include "platform/file_handle.h"
 #include "platform/path.h"
 #include "platform/special_folders.h"
+#include "platform/unprivileged_child.h"
 #include "runtime_test.h"
 
 namespace corv::testing {
@@ -57,6 +59,23 @@ inline std::string ReadFileBytes(const std::string &path) {
   }
   platform::CloseFile(file.value);
   return bytes;
+}
+
+/// Runs `body` in a child process as an unprivileged user that owns
+/// `folder`, so that permission checks hold even when the tests run as root.
+/// The body's failures (the child prints them) fail the test, and it must
+/// leave objects, strings and file handles as it found them.
+inline void RunUnprivileged(const ScopedTempFolder &folder, const std::function<void()> &body) {
+  int status = platform::RunInUnprivilegedChild(folder.path(), [&] {
+    int handles = platform::OpenFileHandleCount();
+    {
+      LiveObjectCheck check;
+      body();
+    }
+    EXPECT_EQ(platform::OpenFileHandleCount(), handles) << "file handles leaked";
+    return ::testing::Test::HasFailure() ? 1 : 0;
+  });
+  EXPECT_EQ(status, 0) << "the unprivileged part failed; its messages are above";
 }
 
 /// A fixture for disk tests: each test gets its own temporary folder and

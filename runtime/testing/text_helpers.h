@@ -5,28 +5,24 @@
 #include <string_view>
 
 #include "corv.h"
+#include "corv/string.h"
 
 namespace corv::testing {
 
-/// A UTF-8 string argument that lives for the scope of the holder.
+/// A UTF-8 string argument that lives for the scope of the holder and
+/// passes as the CORVstring it holds.
 class Arg {
  public:
-  Arg(std::string_view text)
-      : s_(RuntimeCreateString(text.data(), static_cast<int32_t>(text.size()), kEncodingUTF8)) {}
-  ~Arg() { RuntimeUnlockString(s_); }
-  Arg(const Arg &) = delete;
-  Arg &operator=(const Arg &) = delete;
-  operator CORVstring() const { return s_; }
+  Arg(std::string_view text) : s_(text) {}
+  operator CORVstring() const { return s_.get(); }
 
  private:
-  CORVstring s_;
+  String s_;
 };
 
 /// The bytes of a returned string, whose reference is given up.
 inline std::string Take(CORVstring s) {
-  std::string text(CORVStringBytes(s), CORVStringLength(s));
-  RuntimeUnlockString(s);
-  return text;
+  return std::string(String::Adopt(s).view());
 }
 
 }  // namespace corv::testing

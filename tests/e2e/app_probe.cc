@@ -16,8 +16,7 @@ namespace {
 
 std::string Argument(CORVobject args, int32_t index) {
   if (RuntimeUBound(args) < index) return std::string();
-  kilnrun::String s = kilnrun::String::Adopt(CORVArrayStringAt(args, index));
-  return s.bytes();
+  return std::string(corv::String::Adopt(CORVArrayStringAt(args, index)).view());
 }
 
 int32_t ProbeRun(CORVobject, CORVobject args) {
@@ -29,7 +28,7 @@ int32_t ProbeRun(CORVobject, CORVobject args) {
   }
   if (mode == "quit5raise") CV_ApplicationQuit(5);
   if (mode == "raise") {
-    kilnrun::String message("bad index");
+    corv::String message("bad index");
     CORVRaiseNewWithMessage(CORVBindDeclaration(&kOutOfBoundsExceptionDecl), message.get(), 9);
   }
   if (mode == "end") CORVRaiseNew(CORVBindDeclaration(&kEndExceptionDecl));
@@ -41,12 +40,11 @@ int32_t ProbeRun(CORVobject, CORVobject args) {
   }
   if (mode == "shell") {
     kilnrun::Shell shell;
-    shell.Execute(kilnrun::String("echo hi; echo there"));
-    std::printf("%s", shell.Result().bytes().c_str());
-    std::printf("%s\n",
-                kilnrun::Base64Decode(kilnrun::EncodeBase64(kilnrun::String("round trip"), 76))
-                    .bytes()
-                    .c_str());
+    shell.Execute("echo hi; echo there");
+    std::printf("%s", std::string(shell.Result().view()).c_str());
+    std::printf(
+        "%s\n",
+        std::string(kilnrun::Base64Decode(kilnrun::EncodeBase64("round trip", 76)).view()).c_str());
   }
   if (mode == "sendscript") {  // the file's text, delivered to the IDE as kilnrun does
     corv::Ref<corv::FolderItem> file = corv::GetFolderItem(corv::String(Argument(args, 2)));

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
 #include "corv/ref.h"
@@ -23,12 +22,7 @@ class Variant {
   Variant(float value) : v_(CORVVariantFromSingle(value)) {}
   Variant(double value) : v_(CORVVariantFromDouble(value)) {}
   /// UTF-8 text.
-  Variant(const char *text) {
-    CORVstring s =
-        RuntimeCreateString(text, static_cast<int32_t>(std::strlen(text)), kEncodingUTF8);
-    v_ = CORVVariantFromString(s);
-    RuntimeUnlockString(s);
-  }
+  Variant(const char *text) : Variant(String(text)) {}
   /// Shares a string (borrowed).
   explicit Variant(CORVstring s) : v_(CORVVariantFromString(s)) {}
   Variant(const String &s) : v_(CORVVariantFromString(s.get())) {}

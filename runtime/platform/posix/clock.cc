@@ -13,9 +13,12 @@ namespace corv::platform {
 
 namespace {
 
-uint32_t gShift = 0;  // set only by tests
+bool gFixed = false;  // a test steps the time
+uint32_t gFixedMilliseconds = 0;
+uint32_t gShift = 0;  // a test runs the time near the wrap
 
 uint32_t Milliseconds(clockid_t clock) {
+  if (gFixed) return gFixedMilliseconds;
   timespec now;
   clock_gettime(clock, &now);
   uint64_t ms =
@@ -33,6 +36,15 @@ uint32_t CoarseMillisecondCounter() {
   // Both clocks count from the same start; the coarse one is the kernel's
   // last timer-interrupt time, read from the vDSO page without a hardware read.
   return Milliseconds(CLOCK_MONOTONIC_COARSE);
+}
+
+void FixMillisecondCounterForTest(uint32_t milliseconds) {
+  gFixed = true;
+  gFixedMilliseconds = milliseconds;
+}
+
+void ResumeSystemClockForTest() {
+  gFixed = false;
 }
 
 void ShiftMillisecondCounterForTest(uint32_t shift) {

@@ -54,11 +54,6 @@ Status RemoveTree(const std::string &path) {
   return RemoveItem(path);
 }
 
-Status ChangeToParentDirectory() {
-  if (chdir("..") != 0) return Status{errno};
-  return Status{};
-}
-
 Status CreateSymbolicLink(const std::string &target, const std::string &path) {
   if (symlink(target.c_str(), path.c_str()) != 0) return Status{errno};
   return Status{};

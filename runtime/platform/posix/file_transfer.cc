@@ -52,10 +52,7 @@ Status CopyEntry(const std::string &source, const std::string &target) {
   return Status{ENOTSUP};  // devices, pipes and sockets are not moved between disks
 }
 
-Status CopyTree(const std::string &source, const std::string &target) {
-  struct stat st;
-  if (stat(source.c_str(), &st) != 0) return Status{errno};
-  if (mkdir(target.c_str(), st.st_mode & 07777) != 0) return Status{errno};
+Status CopyFolderEntries(const std::string &source, const std::string &target) {
   auto names = ListFolder(source);
   if (!names.ok()) return Status{names.error};
   for (const std::string &name : names.value) {
@@ -65,20 +62,33 @@ Status CopyTree(const std::string &source, const std::string &target) {
   return Status{};
 }
 
+// Makes `target` as a new folder and copies the tree into it. On failure
+// the new folder goes again; a `target` that already existed is refused by
+// mkdir and left alone, as it is not ours.
+Status CopyTree(const std::string &source, const std::string &target) {
+  struct stat st;
+  if (stat(source.c_str(), &st) != 0) return Status{errno};
+  if (mkdir(target.c_str(), st.st_mode & 07777) != 0) return Status{errno};
+  Status status = CopyFolderEntries(source, target);
+  if (!status.ok()) RemoveTree(target);
+  return status;
+}
+
 }  // namespace
 
 Status CopyFile(const std::string &source, const std::string &target) {
   int from = open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (from < 0) return Status{errno};
   struct stat st;
-  if (fstat(from, &st) != 0 || S_ISDIR(st.st_mode)) {
-    int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+  int error = fstat(from, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+  if (error != 0) {
     close(from);
     return Status{error};
   }
+  // Made exclusively, so the clean-up below can only remove our own file.
   int to = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
   if (to < 0) {
-    int error = errno;
+    error = errno;
     close(from);
     return Status{error};
   }
@@ -104,13 +114,11 @@ Status MoveItem(const std::string &source, const std::string &target) {
   }
   if (error != EXDEV) return Status{error};
 
-  // Another file system: copy, then remove the original.
-  if (Exists(target)) return Status{EEXIST};
+  // Another file system: copy, then remove the original. The copy creates
+  // its target exclusively and removes what it made when it fails, so an
+  // item that another process put there meanwhile is refused and kept.
   Status status = CopyEntry(source, target);
-  if (!status.ok()) {
-    if (Exists(target)) RemoveTree(target);  // only what this move created
-    return status;
-  }
+  if (!status.ok()) return status;
   return RemoveTree(source);
 }
 
