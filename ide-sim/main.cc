@@ -2,11 +2,11 @@
 // Corvane IDE. Its listening IPCSocket becomes the connection it accepts, so
 // each accepted connection is handed on and a new socket listens at once;
 // every step happens in DoEvents, which polls all of them.
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "corv.h"
+#include "corv/console.h"
 #include "corv/date.h"
 #include "corv/exception.h"
 #include "corv/folder_item.h"
@@ -52,15 +52,13 @@ bool Listen(Server &server) {
   server.listener->Listen();
   int32_t error = server.listener->LastErrorCode();
   if (error == 0) return true;
-  uint16_t port = corv::IPCSocketPort(server.path);
+  corv::String where = corv::Str(corv::IPCSocketPort(server.path)) + " (of " + server.path + ")";
   if (error == 48)
-    std::fprintf(stderr,
-                 "corvane-ide-sim: port %u (of %s) is taken: an IDE or another stand-in is "
-                 "already listening there.\n",
-                 port, std::string(server.path.view()).c_str());
+    idesim::Complain(corv::String("port ") + where +
+                     " is taken: an IDE or another stand-in is already listening there.");
   else
-    std::fprintf(stderr, "corvane-ide-sim: cannot listen at port %u (of %s): error %d\n", port,
-                 std::string(server.path.view()).c_str(), error);
+    idesim::Complain(corv::String("cannot listen at port ") + where + ": error " +
+                     corv::Str(error));
   server.listener = nullptr;
   return false;
 }
@@ -114,11 +112,12 @@ int32_t SimRun(CORVobject, CORVobject args) {
   bool help = false;
   std::string error;
   if (!idesim::ParseOptions(Arguments(args), server.options, help, error)) {
-    std::fprintf(stderr, "corvane-ide-sim: %s\n%s", error.c_str(), idesim::kUsage);
+    idesim::Complain(corv::String(std::string_view(error)));
+    corv::StdErr()->WriteLine(idesim::kUsage);
     return 1;
   }
   if (help) {
-    std::printf("%s", idesim::kUsage);
+    corv::Print(idesim::kUsage);
     return 0;
   }
   server.path = server.options.socketPath.empty()
@@ -126,11 +125,10 @@ int32_t SimRun(CORVobject, CORVobject args) {
                     : corv::String(std::string_view(server.options.socketPath));
   gServer = &server;
   if (!Listen(server)) return 1;
-  std::printf("corvane-ide-sim: listening at port %u (%s)\n", corv::IPCSocketPort(server.path),
-              std::string(server.path.view()).c_str());
-  std::fflush(stdout);
+  corv::Print(corv::String("corvane-ide-sim: listening at port ") +
+              corv::Str(corv::IPCSocketPort(server.path)) + " (" + server.path + ")");
   if (!server.options.foreground && !corv::platform::DetachProcess().ok()) {
-    std::fprintf(stderr, "corvane-ide-sim: cannot detach; use --foreground\n");
+    idesim::Complain("cannot detach; use --foreground");
     return 1;
   }
   idesim::StandInIDE ide(server.options);

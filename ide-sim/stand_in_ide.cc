@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "corv/console.h"
 #include "corv/folder_item.h"
 #include "ustar.h"
 
@@ -77,7 +78,7 @@ void WriteFile(corv::Ref<corv::FolderItem> &folder, const std::string &name,
   corv::Ref<corv::FolderItem> item = folder->Child(corv::String(name));
   corv::Ref<corv::BinaryStream> out = item ? item->CreateBinaryFile("") : nullptr;
   if (!out) {
-    std::fprintf(stderr, "corvane-ide-sim: cannot write %s\n", name.c_str());
+    Complain(corv::String("cannot write ") + corv::String(std::string_view(name)));
     return;
   }
   out->Write(corv::String(std::string_view(bytes), 0xFFFF));
@@ -108,6 +109,10 @@ std::string Executable(const std::string &kind, const std::string &name) {
 
 }  // namespace
 
+void Complain(const corv::String &text) {
+  corv::StdErr()->WriteLine(corv::String("corvane-ide-sim: ") + text);
+}
+
 const char kUsage[] =
     "Usage: corvane-ide-sim [options]\n"
     "A stand-in for the Corvane IDE: it listens where kilnrun looks for the IDE,\n"
@@ -120,7 +125,7 @@ const char kUsage[] =
     "  --log FILE          append every script received to FILE, one JSON object a line\n"
     "  --foreground        stay attached to the terminal (otherwise it detaches)\n"
     "  --exit-after N      end after serving N connections\n"
-    "  --help              show this text\n";
+    "  --help              show this text";
 
 bool ParseOptions(const std::vector<std::string> &arguments, Options &options, bool &help,
                   std::string &error) {
@@ -217,7 +222,7 @@ void StandInIDE::OpenFile(const std::string &path) {
 
 void StandInIDE::BuildApp() {
   if (paths_.empty()) {
-    std::fprintf(stderr, "corvane-ide-sim: BuildApp with no project open\n");
+    Complain("BuildApp with no project open");
     return;
   }
   if (options_.neverBuild) return;
@@ -254,7 +259,7 @@ void StandInIDE::WriteProducts(const std::string &projectPath) {
   corv::Ref<corv::FolderItem> project = corv::GetFolderItem(corv::String(projectPath));
   corv::Ref<corv::FolderItem> folder = project ? project->Parent() : nullptr;
   if (!project || !project->Exists() || !folder) {
-    std::fprintf(stderr, "corvane-ide-sim: cannot open %s\n", projectPath.c_str());
+    Complain(corv::String("cannot open ") + corv::String(std::string_view(projectPath)));
     return;
   }
   std::map<std::string, std::string> values = ReadProject(projectPath);

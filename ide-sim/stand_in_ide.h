@@ -26,6 +26,8 @@ struct Options {
 bool ParseOptions(const std::vector<std::string> &arguments, Options &options, bool &help,
                   std::string &error);
 extern const char kUsage[];
+/// A line on standard error, after the program's name.
+void Complain(const corv::String &text);
 
 class StandInIDE {
  public:
