@@ -12,6 +12,7 @@
 #include "disk_test.h"
 #include "free_ipc_path.h"
 #include "platform/clock.h"
+#include "platform/file_info.h"
 #include "platform/process.h"
 #include "platform/socket.h"
 #include "scoped_environment.h"
@@ -124,6 +125,15 @@ TEST_F(CorvaneIDETest, SocketPathIsInTheTemporaryFolderOrRaises) {
     else
       EXPECT_EQ(kilnrun::CorvaneIDE::SocketPath().view(), c.path);
   }
+}
+
+TEST_F(CorvaneIDETest, SocketPathRaisesForATemporaryFolderThatIsNotWriteable) {
+  corv::testing::RunUnprivileged(temp_, [&] {
+    ASSERT_TRUE(corv::platform::CreateFolder(temp_ / "locked").ok());
+    ASSERT_TRUE(corv::platform::SetWritable(temp_ / "locked", false).ok());
+    corv::testing::ScopedEnvironmentVariable tmpdir("TMPDIR", temp_ / "locked");
+    EXPECT_RAISES(kilnrun::CorvaneIDE::SocketPath(), kNilObjectExceptionDecl);
+  });
 }
 
 TEST_F(CorvaneIDETest, IsAvailableOnceTheStandInListens) {
