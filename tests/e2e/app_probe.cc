@@ -52,6 +52,9 @@ int32_t ProbeRun(CORVobject, CORVobject args) {
     corv::String script = in ? in->ReadAll() : corv::String();
     std::printf("%s\n", kilnrun::CorvaneIDE::SendScript(script) ? "sent" : "failed");
   }
+  if (mode == "port")
+    std::printf("%u\n",
+                static_cast<unsigned>(corv::IPCSocketPort(kilnrun::CorvaneIDE::SocketPath())));
   if (mode == "available")
     std::printf("%s\n", kilnrun::CorvaneIDE::IsAvailable() ? "available" : "unavailable");
   std::fflush(stdout);

@@ -10,9 +10,6 @@ probe=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/ide_sim_test.XXXXXX")
 pids=""
 trap 'for p in $pids; do kill "$p" 2>/dev/null; done; rm -rf "$work"' EXIT
-# The IDE's socket path, and with it the port, is this test's own.
-TMPDIR=$work
-export TMPDIR
 failures=0
 cd "$work" || exit 1
 
@@ -42,6 +39,17 @@ project() {  # project FOLDER: a project with Windows, Linux and Universal targe
     >"$1/Tool.cvvcp"
   printf 'OpenFile "%s"\nDoCommand( "BuildApp" )' "$1/Tool.cvvcp" >"$1.script"
 }
+
+# The IDE's socket path, and with it the port, is this test's own: one
+# below 32768, where the system takes no ports for outgoing connections.
+n=0
+while :; do
+  TMPDIR=$work/t$n
+  export TMPDIR
+  mkdir "$TMPDIR"
+  [ "$(probe port)" -lt 32768 ] && break
+  n=$((n + 1))
+done
 
 # A build.
 project "$work/built"
