@@ -117,7 +117,8 @@ void RunBackgroundTasks() {
   for (size_t i = gTasks.size(); i-- > 0;) {
     if (i >= gTasks.size()) continue;
     BackgroundTask &task = gTasks[i];
-    if (task.disabledWhileLooping || tick - task.lastRun < task.periodTicks) continue;
+    if (task.disabledWhileLooping || CORVElapsedTicks(task.lastRun, tick) < task.periodTicks)
+      continue;
     task.lastRun = tick;
     CORVBackgroundTaskFunction function = task.function;
     void *context = task.context;
