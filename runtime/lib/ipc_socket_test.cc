@@ -18,6 +18,18 @@ using corv::IPCSocket;
 using corv::Ref;
 using corv::String;
 
+// A subclass of IPCSocket with the given event handlers.
+template <size_t N>
+constexpr CORVclassDecl SocketSubclass(const char *name, const CORVhandlerDecl (&handlers)[N]) {
+  CORVclassDecl decl{};
+  decl.name = name;
+  decl.super = &kIPCSocketDecl;
+  decl.instanceSize = sizeof(CORVipcSocket);
+  decl.handlers = handlers;
+  decl.handlerCount = N;
+  return decl;
+}
+
 // What the test sockets' handlers saw, in order: "C" Connected, "D"
 // DataAvailable, "E<code>" Error.
 std::string gEvents;
@@ -36,20 +48,7 @@ const CORVhandlerDecl kHandlers[] = {
     {"DataAvailable", reinterpret_cast<void *>(&OnDataAvailable)},
     {"Error", reinterpret_cast<void *>(&OnError)},
 };
-const CORVclassDecl kLoggingSocketDecl = {.name = "LoggingIPCSocket",
-                                          .super = &kIPCSocketDecl,
-                                          .instanceSize = sizeof(CORVipcSocket),
-                                          .initializer = nullptr,
-                                          .destructor = nullptr,
-                                          .finalizer = nullptr,
-                                          .methods = nullptr,
-                                          .methodCount = 0,
-                                          .events = nullptr,
-                                          .eventCount = 0,
-                                          .properties = nullptr,
-                                          .propertyCount = 0,
-                                          .handlers = kHandlers,
-                                          .handlerCount = std::size(kHandlers)};
+const CORVclassDecl kLoggingSocketDecl = SocketSubclass("LoggingIPCSocket", kHandlers);
 
 // A path of its own per test run, so that no other program's port is met.
 String TestPath(const char *name) {
@@ -268,20 +267,7 @@ void ListenAgain(CORVobject s) {
 }
 const CORVhandlerDecl kAcceptingHandlers[] = {
     {"Connected", reinterpret_cast<void *>(&ListenAgain)}};
-const CORVclassDecl kAcceptingSocketDecl = {.name = "AcceptingIPCSocket",
-                                            .super = &kIPCSocketDecl,
-                                            .instanceSize = sizeof(CORVipcSocket),
-                                            .initializer = nullptr,
-                                            .destructor = nullptr,
-                                            .finalizer = nullptr,
-                                            .methods = nullptr,
-                                            .methodCount = 0,
-                                            .events = nullptr,
-                                            .eventCount = 0,
-                                            .properties = nullptr,
-                                            .propertyCount = 0,
-                                            .handlers = kAcceptingHandlers,
-                                            .handlerCount = std::size(kAcceptingHandlers)};
+const CORVclassDecl kAcceptingSocketDecl = SocketSubclass("AcceptingIPCSocket", kAcceptingHandlers);
 
 TEST_F(IPCSocketTest, ListeningAgainOnAcceptKeepsTheWaitingConnections) {
   String path = TestPath("again");
@@ -369,20 +355,7 @@ void CloseAndDrop(CORVobject s) {
 }
 const CORVhandlerDecl kDroppingHandlers[] = {
     {"DataAvailable", reinterpret_cast<void *>(&CloseAndDrop)}};
-const CORVclassDecl kDroppingSocketDecl = {.name = "DroppingIPCSocket",
-                                           .super = &kIPCSocketDecl,
-                                           .instanceSize = sizeof(CORVipcSocket),
-                                           .initializer = nullptr,
-                                           .destructor = nullptr,
-                                           .finalizer = nullptr,
-                                           .methods = nullptr,
-                                           .methodCount = 0,
-                                           .events = nullptr,
-                                           .eventCount = 0,
-                                           .properties = nullptr,
-                                           .propertyCount = 0,
-                                           .handlers = kDroppingHandlers,
-                                           .handlerCount = std::size(kDroppingHandlers)};
+const CORVclassDecl kDroppingSocketDecl = SocketSubclass("DroppingIPCSocket", kDroppingHandlers);
 
 TEST_F(IPCSocketTest, AHandlerMayCloseAndReleaseItsSocket) {
   String path = TestPath("drop-self");
