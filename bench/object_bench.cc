@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/ref.h"
 
 namespace {
@@ -13,9 +14,7 @@ struct Small {
   int32_t value;
 };
 
-const CORVclassDecl kSmallDecl = {"BenchSmall", nullptr, sizeof(Small), nullptr, nullptr, nullptr,
-                                  nullptr,      0,       nullptr,       0,       nullptr, 0,
-                                  nullptr,      0};
+const CORVclassDecl kSmallDecl = corv::ClassDecl("BenchSmall", sizeof(Small));
 
 // Baseline: what a take+release pair may cost at most: an increment, a
 // decrement and a branch on a count in memory.

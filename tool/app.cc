@@ -2,6 +2,7 @@
 #include "app.h"
 
 #include "argument_processor.h"
+#include "corv/class_decl.h"
 #include "corv/console.h"
 #include "corv/exception.h"
 #include "corvane_ide.h"
@@ -20,10 +21,6 @@ void AppFinalizer(CORVobject obj) {
   self->launchShell = nullptr;
 }
 
-void CallFunctionWithExceptionHandling(CORVobject self, CORVAppFunction function) {
-  CORVCallFunctionWithExceptionHandling(self, function);
-}
-
 corv::String Version(CORVobject self, int32_t which) {
   return corv::Str(AppIntegerVersionStuffGetter(self, which));
 }
@@ -36,21 +33,14 @@ void PrintVersion(CORVobject self) {
   corv::Print(kMakerAddress);
 }
 
-const CORVmethodDecl kAppMethods[] = {
-    {"_CallFunctionWithExceptionHandling", "%%p",
-     reinterpret_cast<void *>(&CallFunctionWithExceptionHandling)},
-};
 const CORVhandlerDecl kAppHandlers[] = {{"Run", reinterpret_cast<void *>(&AppEventRun)}};
 
 }  // namespace
 
-const CORVclassDecl kAppDecl = {"App",        &kConsoleApplicationDecl,
-                                sizeof(App),  nullptr,
-                                nullptr,      AppFinalizer,
-                                kAppMethods,  1,
-                                nullptr,      0,
-                                nullptr,      0,
-                                kAppHandlers, 1};
+const CORVclassDecl kAppDecl = corv::ClassDecl("App", sizeof(App))
+                                   .Super(&kConsoleApplicationDecl)
+                                   .Finalizer(AppFinalizer)
+                                   .Handlers(kAppHandlers);
 
 int32_t AppEventRun(CORVobject self, CORVobject args) {
   auto arguments = corv::New<ArgumentProcessor>(&kArgumentProcessorDecl);

@@ -1,6 +1,8 @@
 // Parsing the command line into named and positional arguments.
 #include "argument_processor.h"
 
+#include "corv/class_decl.h"
+
 namespace kilnrun {
 
 using corv::String;
@@ -42,35 +44,13 @@ corv::Ref<ArgumentValue> Append(const ArgumentArray &arguments, const String &na
 
 }  // namespace
 
-const CORVclassDecl kArgumentValueDecl = {"ArgumentValue",
-                                          nullptr,
-                                          sizeof(ArgumentValue),
-                                          nullptr,
-                                          nullptr,
-                                          ArgumentValueFinalizer,
-                                          nullptr,
-                                          0,
-                                          nullptr,
-                                          0,
-                                          nullptr,
-                                          0,
-                                          nullptr,
-                                          0};
+const CORVclassDecl kArgumentValueDecl =
+    corv::ClassDecl("ArgumentValue", sizeof(ArgumentValue)).Finalizer(ArgumentValueFinalizer);
 
-const CORVclassDecl kArgumentProcessorDecl = {"ArgumentProcessor",
-                                              nullptr,
-                                              sizeof(ArgumentProcessor),
-                                              ArgumentProcessorInitializer,
-                                              nullptr,
-                                              ArgumentProcessorFinalizer,
-                                              nullptr,
-                                              0,
-                                              nullptr,
-                                              0,
-                                              nullptr,
-                                              0,
-                                              nullptr,
-                                              0};
+const CORVclassDecl kArgumentProcessorDecl =
+    corv::ClassDecl("ArgumentProcessor", sizeof(ArgumentProcessor))
+        .Initializer(ArgumentProcessorInitializer)
+        .Finalizer(ArgumentProcessorFinalizer);
 
 corv::Ref<corv::FolderItem> ArgumentValue::FolderItemValue() {
   String path = String::Share(value);

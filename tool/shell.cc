@@ -1,6 +1,7 @@
 // Shell objects through the plugin entries.
 #include "shell.h"
 
+#include "corv/class_decl.h"
 #include "corv_shell.h"
 #include "plugin_entries.h"
 
@@ -19,20 +20,9 @@ void ShellDestructor(CORVobject self) {
 
 }  // namespace
 
-const CORVclassDecl kShellDecl = {"Shell",
-                                  nullptr,
-                                  CORV_SHELL_INSTANCE_SIZE,
-                                  ShellInitializer,
-                                  ShellDestructor,
-                                  nullptr,
-                                  nullptr,
-                                  0,
-                                  nullptr,
-                                  0,
-                                  nullptr,
-                                  0,
-                                  nullptr,
-                                  0};
+const CORVclassDecl kShellDecl = corv::ClassDecl("Shell", CORV_SHELL_INSTANCE_SIZE)
+                                     .Initializer(ShellInitializer)
+                                     .Destructor(ShellDestructor);
 
 Shell::Shell() : shell_(corv::New<>(&kShellDecl)) {}
 

@@ -1,5 +1,6 @@
 // The Base64 plugin ("EHBase649371"): Base64Decode and Base64Encode.
 #include "base64_codec.h"
+#include "corv/plugin_definition.h"
 #include "plugin_runtime.h"
 
 namespace {
@@ -20,7 +21,7 @@ const CORVpluginMethodDefinition kMethods[] = {
     {"Base64Encode(s as String) as String", reinterpret_cast<void *>(&Base64Encode)},
 };
 
-const CORVpluginModuleDefinition kModule = {"EHBase64", kMethods, 2, nullptr, 0};
+const CORVpluginModuleDefinition kModule = corv::PluginModule("EHBase64").Methods(kMethods);
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 // The internet-encodings plugin: EncodeBase64 with line wrapping and DecodeBase64.
 #include "base64_codec.h"
+#include "corv/plugin_definition.h"
 #include "plugin_runtime.h"
 
 namespace {
@@ -20,7 +21,8 @@ const CORVpluginMethodDefinition kMethods[] = {
     {"DecodeBase64(data As String) As String", reinterpret_cast<void *>(&DecodeBase64)},
 };
 
-const CORVpluginModuleDefinition kModule = {"InternetEncodings", kMethods, 2, nullptr, 0};
+const CORVpluginModuleDefinition kModule =
+    corv::PluginModule("InternetEncodings").Methods(kMethods);
 
 }  // namespace
 

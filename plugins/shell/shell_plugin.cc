@@ -5,6 +5,7 @@
 // states what each member does.
 #include <string>
 
+#include "corv/plugin_definition.h"
 #include "corv_shell.h"
 #include "platform/process.h"
 #include "plugin_runtime.h"
@@ -245,37 +246,17 @@ const CORVpluginPropertyDefinition kProperties[] = {
     {"Result", "s", Code(&GetResult), nullptr},
 };
 
-const CORVpluginClassDefinition kShellClass = {"Shell",           nullptr,
-                                               nullptr,           CORV_SHELL_DATA_SIZE,
-                                               &ShellConstructor, &ShellDestructor,
-                                               kProperties,       6,
-                                               kMethods,          7,
-                                               nullptr,           0};
+const CORVpluginClassDefinition kShellClass = corv::PluginClass("Shell")
+                                                  .DataSize(CORV_SHELL_DATA_SIZE)
+                                                  .Constructor(&ShellConstructor)
+                                                  .Destructor(&ShellDestructor)
+                                                  .Properties(kProperties)
+                                                  .Methods(kMethods);
 
-const CORVpluginClassDefinition kNotRunningClass = {"ShellNotRunningException",
-                                                    "RuntimeException",
-                                                    nullptr,
-                                                    0,
-                                                    nullptr,
-                                                    nullptr,
-                                                    nullptr,
-                                                    0,
-                                                    nullptr,
-                                                    0,
-                                                    nullptr,
-                                                    0};
-const CORVpluginClassDefinition kNotAvailableClass = {"ShellNotAvailableException",
-                                                      "RuntimeException",
-                                                      nullptr,
-                                                      0,
-                                                      nullptr,
-                                                      nullptr,
-                                                      nullptr,
-                                                      0,
-                                                      nullptr,
-                                                      0,
-                                                      nullptr,
-                                                      0};
+const CORVpluginClassDefinition kNotRunningClass =
+    corv::PluginClass("ShellNotRunningException").Super("RuntimeException");
+const CORVpluginClassDefinition kNotAvailableClass =
+    corv::PluginClass("ShellNotAvailableException").Super("RuntimeException");
 
 }  // namespace
 

@@ -16,6 +16,7 @@
 
 #include "core/object_internal.h"
 #include "corv.h"
+#include "lib/case_map.h"
 #include "lib/string_record.h"
 
 namespace corv {
@@ -25,16 +26,6 @@ CORVclass *gClassList = nullptr;
 std::unordered_map<const CORVclassDecl *, CORVclass *> gBound;
 std::vector<const CORVclassDecl *> gDeclarations;
 std::unordered_map<std::string, CORVclass *> gByName;  // RuntimeLookupClass cache
-
-char FoldAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
-std::string FoldedName(const char *bytes, size_t length) {
-  std::string out(bytes, length);
-  for (char &c : out) c = FoldAscii(c);
-  return out;
-}
 
 CORVstring MakeName(const char *text) {
   return MakePermanentString(text);
@@ -46,8 +37,18 @@ CORVclass *FindClassNamed(const char *name) {
   return nullptr;
 }
 
-// Builds a class record from a declaration when no class of its name exists.
-CORVclass *BuildFromDeclaration(const CORVclassDecl *decl, CORVclass *base) {
+}  // namespace
+
+bool NameEquals(CORVstring s, const char *name) {
+  return EqualsIgnoringAsciiCase(std::string_view(CORVStringBytes(s), CORVStringLength(s)), name);
+}
+
+bool ClassNamed(CORVclass *cls, const char *name) {
+  return cls && NameEquals(cls->name, name);
+}
+
+// Every class the runtime makes itself is made here, from a declaration.
+CORVclass *DefineClass(const CORVclassDecl *decl, CORVclass *base) {
   uint32_t baseMethods = base ? base->methodCount : 0;
   uint32_t baseEvents = base ? base->eventCount : 0;
   uint32_t baseProperties = base ? base->propertyCount : 0;
@@ -87,22 +88,8 @@ CORVclass *BuildFromDeclaration(const CORVclassDecl *decl, CORVclass *base) {
     else
       CORV_REPORT("eventIndex >= 0", decl->handlers[i].eventName);
   }
+  gBound.emplace(decl, cls);
   return cls;
-}
-
-}  // namespace
-
-bool NameEquals(CORVstring s, const char *name) {
-  size_t length = std::strlen(name);
-  if (CORVStringLength(s) != length) return false;
-  const char *bytes = CORVStringBytes(s);
-  for (size_t i = 0; i < length; ++i)
-    if (FoldAscii(bytes[i]) != FoldAscii(name[i])) return false;
-  return true;
-}
-
-bool ClassNamed(CORVclass *cls, const char *name) {
-  return cls && NameEquals(cls->name, name);
 }
 
 }  // namespace corv
@@ -234,13 +221,11 @@ extern "C" CORVclass *CORVBindDeclaration(const CORVclassDecl *decl) {
   }
   auto found = corv::gBound.find(decl);
   if (found != corv::gBound.end()) return found->second;
-  CORVclass *cls = corv::FindClassNamed(decl->name);
-  if (!cls) {
-    CORVclass *base = decl->super ? CORVBindDeclaration(decl->super) : nullptr;
-    cls = corv::BuildFromDeclaration(decl, base);
+  if (CORVclass *cls = corv::FindClassNamed(decl->name)) {
+    corv::gBound.emplace(decl, cls);
+    return cls;
   }
-  corv::gBound.emplace(decl, cls);
-  return cls;
+  return corv::DefineClass(decl, decl->super ? CORVBindDeclaration(decl->super) : nullptr);
 }
 
 extern "C" void CORVRegisterDeclaration(const CORVclassDecl *decl) {
@@ -271,7 +256,8 @@ extern "C" bool CORVIsaDeclaration(CORVobject obj, const CORVclassDecl *decl) {
 }
 
 extern "C" CORVclass *RuntimeLookupClass(CORVstring name) {
-  std::string key = corv::FoldedName(CORVStringBytes(name), CORVStringLength(name));
+  std::string key =
+      corv::AsciiLowerCopy(std::string_view(CORVStringBytes(name), CORVStringLength(name)));
   auto hit = corv::gByName.find(key);
   if (hit != corv::gByName.end()) return hit->second;
   for (const CORVclassDecl *decl : corv::gDeclarations) {

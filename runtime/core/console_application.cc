@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/app_state.h"
+#include "corv/class_decl.h"
 #include "corv/exception.h"
 #include "corv/ref.h"
 #include "corv/string.h"
@@ -14,8 +15,7 @@
 namespace corv {
 namespace {
 
-CORVExceptionWrapper gWrapper = nullptr;
-bool gWrapperLookedUp = false;
+CORVExceptionWrapper gWrapper = nullptr;  // looked up on first use
 
 const CORVeventDecl kConsoleApplicationEvents[] = {
     {0x804, "Run", "args() as String", "Integer"},
@@ -104,25 +104,15 @@ void ResetAppStateForTest() {
   for (int32_t i = 0; i < state.appReferences; ++i) Release(state.app);
   state = AppState{};
   gWrapper = nullptr;
-  gWrapperLookedUp = false;
 }
 
 }  // namespace corv
 
-const CORVclassDecl kConsoleApplicationDecl = {"ConsoleApplication",
-                                               nullptr,
-                                               sizeof(CORVconsoleApplication),
-                                               ConsoleApplicationInitializer,
-                                               nullptr,
-                                               nullptr,
-                                               corv::kConsoleApplicationMethods,
-                                               4,
-                                               corv::kConsoleApplicationEvents,
-                                               2,
-                                               nullptr,
-                                               0,
-                                               nullptr,
-                                               0};
+const CORVclassDecl kConsoleApplicationDecl =
+    corv::ClassDecl("ConsoleApplication", sizeof(CORVconsoleApplication))
+        .Initializer(ConsoleApplicationInitializer)
+        .Methods(corv::kConsoleApplicationMethods)
+        .Events(corv::kConsoleApplicationEvents);
 
 namespace {
 const CORVeventDecl kServiceEvents[] = {
@@ -133,20 +123,10 @@ const CORVeventDecl kServiceEvents[] = {
 };
 }  // namespace
 
-const CORVclassDecl kServiceApplicationDecl = {"ServiceApplication",
-                                               &kConsoleApplicationDecl,
-                                               sizeof(CORVconsoleApplication),
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               0,
-                                               kServiceEvents,
-                                               4,
-                                               nullptr,
-                                               0,
-                                               nullptr,
-                                               0};
+const CORVclassDecl kServiceApplicationDecl =
+    corv::ClassDecl("ServiceApplication", sizeof(CORVconsoleApplication))
+        .Super(&kConsoleApplicationDecl)
+        .Events(kServiceEvents);
 
 using corv::Process;
 
@@ -285,15 +265,13 @@ extern "C" void CORVCallThroughApplication(CORVAppFunction function) {
     CORV_REPORT("function", nullptr);
     return;
   }
-  if (!corv::gWrapperLookedUp) {
-    // Looked up by name once per run.
+  if (!corv::gWrapper) {
+    // Looked up by name once per run. A class that defines no wrapper gets
+    // the runtime's own: without one, Run and every event-loop step would
+    // never happen, and no native application should have to re-declare it.
     corv::gWrapper = reinterpret_cast<CORVExceptionWrapper>(
         CORVLookupMethodByName(app, "_CallFunctionWithExceptionHandling"));
-    corv::gWrapperLookedUp = corv::gWrapper != nullptr;
-  }
-  if (!corv::gWrapper) {
-    CORV_REPORT("fp", nullptr);
-    return;
+    if (!corv::gWrapper) corv::gWrapper = &CORVCallFunctionWithExceptionHandling;
   }
   corv::gWrapper(app, function);
 }

@@ -9,6 +9,7 @@
 #include "core/failure.h"
 #include "core/loader.h"
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/exception.h"
 #include "corv/string.h"
 #include "image_builder.h"
@@ -31,43 +32,26 @@ int32_t OnRun(CORVobject, CORVobject args) {
 void OnUnhandled(CORVobject, CORVobject error) {
   gTrace += std::string("unhandled ") + CORVStringBytes(error->cls->name) + ";";
 }
-void Wrapper(CORVobject app, CORVAppFunction function) {
+void OwnWrapper(CORVobject app, CORVAppFunction function) {
+  gTrace += "own wrapper;";
   CORVCallFunctionWithExceptionHandling(app, function);
 }
 
-const CORVmethodDecl kTestAppMethods[] = {
-    {"_CallFunctionWithExceptionHandling", "%%p", reinterpret_cast<void *>(&Wrapper)}};
+const CORVmethodDecl kOwnWrapperMethods[] = {
+    {"_CallFunctionWithExceptionHandling", "%%p", reinterpret_cast<void *>(&OwnWrapper)}};
 const CORVhandlerDecl kTestAppHandlers[] = {
     {"Run", reinterpret_cast<void *>(&OnRun)},
     {"UnhandledException", reinterpret_cast<void *>(&OnUnhandled)}};
-const CORVclassDecl kTestAppDecl = {"TestApp",
-                                    &kConsoleApplicationDecl,
-                                    sizeof(CORVconsoleApplication),
-                                    nullptr,
-                                    nullptr,
-                                    nullptr,
-                                    kTestAppMethods,
-                                    1,
-                                    nullptr,
-                                    0,
-                                    nullptr,
-                                    0,
-                                    kTestAppHandlers,
-                                    2};
-const CORVclassDecl kBareAppDecl = {"BareApp",
-                                    &kConsoleApplicationDecl,
-                                    sizeof(CORVconsoleApplication),
-                                    nullptr,
-                                    nullptr,
-                                    nullptr,
-                                    nullptr,
-                                    0,
-                                    nullptr,
-                                    0,
-                                    nullptr,
-                                    0,
-                                    nullptr,
-                                    0};
+// Defines no exception wrapper: the runtime's own is used.
+const CORVclassDecl kTestAppDecl = corv::ClassDecl("TestApp", sizeof(CORVconsoleApplication))
+                                       .Super(&kConsoleApplicationDecl)
+                                       .Handlers(kTestAppHandlers);
+const CORVclassDecl kOwnWrapperAppDecl =
+    corv::ClassDecl("OwnWrapperApp", sizeof(CORVconsoleApplication))
+        .Super(&kTestAppDecl)
+        .Methods(kOwnWrapperMethods);
+const CORVclassDecl kBareAppDecl =
+    corv::ClassDecl("BareApp", sizeof(CORVconsoleApplication)).Super(&kConsoleApplicationDecl);
 
 char gProgram[] = "/usr/bin/prog";
 char gQuoted[] = "two words";
@@ -112,6 +96,25 @@ TEST_F(AppTest, RunReturningThreeExitsWithThreeAndRunsOnlyOnce) {
   EXPECT_EQ(gArgsUpperBound, 1);  // the program and one argument with its space
   RuntimeRun();
   EXPECT_EQ(gTrace, "run;");
+}
+
+TEST_F(AppTest, RunIsRaisedThroughTheClassWrapperOrTheRuntimeWrapper) {
+  struct Case {
+    const CORVclassDecl *decl;
+    const char *trace;  // registering calls the wrapper once, running once more
+  };
+  const Case cases[] = {
+      {&kTestAppDecl, "run;"},
+      {&kOwnWrapperAppDecl, "own wrapper;own wrapper;run;"},
+  };
+  for (const Case &c : cases) {
+    corv::ResetAppStateForTest();
+    gTrace.clear();
+    gRunResult = 3;
+    EXPECT_EQ(StartAndRun(c.decl), 3) << c.trace;
+    EXPECT_EQ(gTrace, c.trace);
+    EXPECT_TRUE(corv::TakeCapturedFailures().empty()) << c.trace;
+  }
 }
 
 TEST_F(AppTest, TheFirstQuitFixesTheExitCode) {
@@ -187,15 +190,15 @@ TEST_F(AppTest, PrinterWritesMessagesOfAnyEncodingInTheSystemEncoding) {
   }
 }
 
-TEST_F(AppTest, ReportsWithoutApplicationOrWrapper) {
+TEST_F(AppTest, ReportsWithoutApplication) {
   EXPECT_EQ(RuntimeExit(), 0);
   RuntimeDoEvents(-1);
   auto reports = corv::TakeCapturedFailures();
   ASSERT_EQ(reports.size(), 2u);
   EXPECT_NE(reports[0].find("Failure Condition: app\n"), std::string::npos);
   EXPECT_NE(reports[1].find("Failure Condition: whichObject\n"), std::string::npos);
-  EXPECT_EQ(StartAndRun(&kBareAppDecl), 0);  // no wrapper: "fp", Run never raised
-  EXPECT_FALSE(corv::TakeCapturedFailures().empty());
+  EXPECT_EQ(StartAndRun(&kBareAppDecl), 0);  // no Run handler: nothing to raise
+  EXPECT_TRUE(corv::TakeCapturedFailures().empty());
   EXPECT_TRUE(DaemonizeApp());
   CORVobject app = getAppObject();
   EXPECT_EQ(app, corv::Process().app);
@@ -370,20 +373,8 @@ TEST_F(AppTest, ATimerRemovedByItsOwnActionEndsTheWalk) {
   CORVobject app = CORVInstantiateDeclaration(&kTestAppDecl);
   RuntimeRegisterConsoleAppObject(app, false);
   static const CORVhandlerDecl handlers[] = {{"Action", reinterpret_cast<void *>(&RemovingAction)}};
-  static const CORVclassDecl kSelfRemovingTimer = {"SelfRemovingTimer",
-                                                   &kTimerDecl,
-                                                   sizeof(CORVtimer),
-                                                   nullptr,
-                                                   nullptr,
-                                                   nullptr,
-                                                   nullptr,
-                                                   0,
-                                                   nullptr,
-                                                   0,
-                                                   nullptr,
-                                                   0,
-                                                   handlers,
-                                                   1};
+  static const CORVclassDecl kSelfRemovingTimer =
+      corv::ClassDecl("SelfRemovingTimer", sizeof(CORVtimer)).Super(&kTimerDecl).Handlers(handlers);
   // The test sets the time: a timer pass in the same millisecond as the
   // previous test's last one would be skipped.
   uint32_t now = CORVCurrentMilliseconds() + 1000000;

@@ -5,6 +5,7 @@
 
 #include "core/object_internal.h"
 #include "corv.h"
+#include "corv/class_decl.h"
 
 namespace corv {
 namespace {
@@ -32,16 +33,10 @@ bool SameSignature(CORVstring a, CORVstring b) {
 
 }  // namespace
 
-const CORVclassDecl kDelegateDecl = {"Delegate", nullptr, sizeof(CORVdelegate),
-                                     nullptr,    nullptr, DelegateFinalizer,
-                                     nullptr,    0,       nullptr,
-                                     0,          nullptr, 0,
-                                     nullptr,    0};
-const CORVclassDecl kWeakRefDecl = {"WeakRef", nullptr, sizeof(CORVweakRef),
-                                    nullptr,   nullptr, WeakRefFinalizer,
-                                    nullptr,   0,       nullptr,
-                                    0,         nullptr, 0,
-                                    nullptr,   0};
+const CORVclassDecl kDelegateDecl =
+    corv::ClassDecl("Delegate", sizeof(CORVdelegate)).Finalizer(DelegateFinalizer);
+const CORVclassDecl kWeakRefDecl =
+    corv::ClassDecl("WeakRef", sizeof(CORVweakRef)).Finalizer(WeakRefFinalizer);
 
 void ClearWeakReferencesTo(CORVobject obj) {
   if (gWeakChains.empty()) return;

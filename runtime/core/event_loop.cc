@@ -92,9 +92,14 @@ void FireTimers() {
   }
 }
 
+// Ticks are 1/60 s: milliseconds × 0.06, truncated.
+uint32_t TicksOf(uint32_t milliseconds) {
+  return static_cast<uint32_t>(milliseconds * 0.06);
+}
+
 // The current tick for the loop check.
 uint32_t LoopTick() {
-  return static_cast<uint32_t>(platform::CoarseMillisecondCounter() * 0.06);
+  return TicksOf(platform::CoarseMillisecondCounter());
 }
 
 void MainLoopIteration() {
@@ -161,7 +166,7 @@ extern "C" uint32_t CORVCurrentMilliseconds(void) {
 }
 
 extern "C" uint32_t CORVCurrentTick(void) {
-  return static_cast<uint32_t>(corv::platform::MillisecondCounter() * 0.06);
+  return corv::TicksOf(corv::platform::MillisecondCounter());
 }
 
 extern "C" uint32_t CORVElapsedTicks(uint32_t earlier, uint32_t later) {

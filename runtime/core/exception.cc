@@ -13,6 +13,7 @@
 
 #include "core/exception_internal.h"
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/exception.h"
 #include "corv/string.h"
 #include "platform/symbols.h"
@@ -99,36 +100,15 @@ extern "C" CORVobject RuntimeExceptionStack(CORVobject exception) {
   return stack;
 }
 
-const CORVclassDecl kRuntimeExceptionDecl = {"RuntimeException",
-                                             nullptr,
-                                             sizeof(CORVexception),
-                                             RuntimeExceptionInitializer,
-                                             nullptr,
-                                             RuntimeExceptionFinalizer,
-                                             nullptr,
-                                             0,
-                                             nullptr,
-                                             0,
-                                             nullptr,
-                                             0,
-                                             nullptr,
-                                             0};
+const CORVclassDecl kRuntimeExceptionDecl =
+    corv::ClassDecl("RuntimeException", sizeof(CORVexception))
+        .Initializer(RuntimeExceptionInitializer)
+        .Finalizer(RuntimeExceptionFinalizer);
 
-#define CORV_EXCEPTION_CLASS(name)                             \
-  const CORVclassDecl k##name##Decl = {#name,                  \
-                                       &kRuntimeExceptionDecl, \
-                                       sizeof(CORVexception),  \
-                                       nullptr,                \
-                                       nullptr,                \
-                                       nullptr,                \
-                                       nullptr,                \
-                                       0,                      \
-                                       nullptr,                \
-                                       0,                      \
-                                       nullptr,                \
-                                       0,                      \
-                                       nullptr,                \
-                                       0};
+// Each of these is a RuntimeException with nothing of its own but its name.
+#define CORV_EXCEPTION_CLASS(name)    \
+  const CORVclassDecl k##name##Decl = \
+      corv::ClassDecl(#name, sizeof(CORVexception)).Super(&kRuntimeExceptionDecl);
 CORV_EXCEPTION_CLASS(NilObjectException)
 CORV_EXCEPTION_CLASS(ServiceNotAvailableException)
 CORV_EXCEPTION_CLASS(NoOpenTransportException)

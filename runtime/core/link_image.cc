@@ -12,6 +12,7 @@
 #include "core/image_format.h"
 #include "core/loader.h"
 #include "corv.h"
+#include "lib/case_map.h"
 #include "platform/dynamic_library.h"
 #include "platform/memory.h"
 
@@ -23,17 +24,6 @@ struct LoadedLibrary {
   void *handle;
 };
 std::vector<LoadedLibrary> gLibraries;  // newest first
-
-bool SameNameIgnoringCase(const std::string &a, const std::string &b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
-}
 
 bool CodeWordInRange(uint32_t offset) {
   return uint64_t{offset} + 4 <= ImageCodeLength();
@@ -85,7 +75,7 @@ uint32_t UnresolvedStub() {
 void *LibraryFunction(const std::string &library, const std::string &function) {
   LoadedLibrary *found = nullptr;
   for (LoadedLibrary &entry : gLibraries)
-    if (SameNameIgnoringCase(entry.name, library)) {
+    if (EqualsIgnoringAsciiCase(entry.name, library)) {
       found = &entry;
       break;
     }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "corv.h"
+#include "lib/case_map.h"
 
 namespace corv {
 namespace {
@@ -32,20 +33,17 @@ size_t gIndexed = 0;           // entries in the index
 bool gIndexBuilt = false;
 std::mutex gMutex;
 
-unsigned char FoldAscii(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-}
-
 bool SameName(const char *a, const char *b) {
   for (;; ++a, ++b) {
-    if (FoldAscii(*a) != FoldAscii(*b)) return false;
+    if (AsciiLower(static_cast<unsigned char>(*a)) != AsciiLower(static_cast<unsigned char>(*b)))
+      return false;
     if (*a == 0) return true;
   }
 }
 
 uint32_t NameHash(const char *name) {
   uint32_t hash = 2166136261u;  // FNV-1a over the folded bytes
-  for (; *name; ++name) hash = (hash ^ FoldAscii(static_cast<unsigned char>(*name))) * 16777619u;
+  for (; *name; ++name) hash = (hash ^ AsciiLower(static_cast<unsigned char>(*name))) * 16777619u;
   return hash;
 }
 

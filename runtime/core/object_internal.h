@@ -1,7 +1,7 @@
 // Helpers shared by the object model's files.
 #pragma once
 
-#include "corv_types.h"
+#include "corv_object.h"
 
 namespace corv {
 
@@ -9,6 +9,10 @@ namespace corv {
 bool NameEquals(CORVstring s, const char *name);
 /// True when the class's name is `name`, ASCII case ignored.
 bool ClassNamed(CORVclass *cls, const char *name);
+/// Builds the class record of a declaration on `base` (its own `super` is
+/// not consulted), the base's entries and virtual-table slots first, and
+/// binds the declaration to it. The declaration must outlive the binding.
+CORVclass *DefineClass(const CORVclassDecl *decl, CORVclass *base);
 /// Clears every weak reference to an object that is being freed.
 void ClearWeakReferencesTo(CORVobject obj);
 

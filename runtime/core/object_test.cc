@@ -7,6 +7,7 @@
 
 #include "core/failure.h"
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/ref.h"
 #include "runtime_test.h"
 
@@ -54,22 +55,18 @@ void KeepSelf(CORVobject self) {
   gKeeper = self;
 }
 
-const CORVclassDecl kBaseDecl = {
-    "TestBase", nullptr, sizeof(Node), BaseInit, BaseDestructor, BaseFinalizer,
-    nullptr,    0,       nullptr,      0,        nullptr,        0,
-    nullptr,    0};
-const CORVclassDecl kDerivedDecl = {
-    "TestDerived", &kBaseDecl, sizeof(Node), DerivedInit, DerivedDestructor, DerivedFinalizer,
-    nullptr,       0,          nullptr,      0,           nullptr,           0,
-    nullptr,       0};
-const CORVclassDecl kKeeperDecl = {
-    "TestKeeper", &kBaseDecl, sizeof(Node), nullptr, KeepSelf, nullptr, nullptr, 0,
-    nullptr,      0,          nullptr,      0,       nullptr,  0};
-const CORVclassDecl kOtherDecl = {"TestOther", nullptr, sizeof(CORVobjectHeader),
-                                  nullptr,     nullptr, nullptr,
-                                  nullptr,     0,       nullptr,
-                                  0,           nullptr, 0,
-                                  nullptr,     0};
+const CORVclassDecl kBaseDecl = corv::ClassDecl("TestBase", sizeof(Node))
+                                    .Initializer(BaseInit)
+                                    .Destructor(BaseDestructor)
+                                    .Finalizer(BaseFinalizer);
+const CORVclassDecl kDerivedDecl = corv::ClassDecl("TestDerived", sizeof(Node))
+                                       .Super(&kBaseDecl)
+                                       .Initializer(DerivedInit)
+                                       .Destructor(DerivedDestructor)
+                                       .Finalizer(DerivedFinalizer);
+const CORVclassDecl kKeeperDecl =
+    corv::ClassDecl("TestKeeper", sizeof(Node)).Super(&kBaseDecl).Destructor(KeepSelf);
+const CORVclassDecl kOtherDecl = corv::ClassDecl("TestOther", sizeof(CORVobjectHeader));
 
 class ObjectTest : public RuntimeTest {
  protected:
@@ -175,25 +172,9 @@ TEST_F(ObjectTest, CheckCastReferencesAndNilCases) {
 }
 
 TEST_F(ObjectTest, OLEObjectCastsToItsSubclasses) {
-  static const CORVclassDecl ole = {"OLEObject", nullptr, sizeof(CORVobjectHeader),
-                                    nullptr,     nullptr, nullptr,
-                                    nullptr,     0,       nullptr,
-                                    0,           nullptr, 0,
-                                    nullptr,     0};
-  static const CORVclassDecl excel = {"ExcelApplication",
-                                      &ole,
-                                      sizeof(CORVobjectHeader),
-                                      nullptr,
-                                      nullptr,
-                                      nullptr,
-                                      nullptr,
-                                      0,
-                                      nullptr,
-                                      0,
-                                      nullptr,
-                                      0,
-                                      nullptr,
-                                      0};
+  static const CORVclassDecl ole = corv::ClassDecl("OLEObject", sizeof(CORVobjectHeader));
+  static const CORVclassDecl excel =
+      corv::ClassDecl("ExcelApplication", sizeof(CORVobjectHeader)).Super(&ole);
   Ref<> automation = corv::New(&ole);
   CORVobject cast = RuntimeCheckCast(automation.object(), CORVBindDeclaration(&excel));
   EXPECT_EQ(cast, automation.object());
@@ -210,25 +191,10 @@ TEST_F(ObjectTest, BaseMethodsKeepTheirSlotsInSubclasses) {
   static const CORVmethodDecl baseMethods[] = {{"A", "%%", reinterpret_cast<void *>(&MethodA)},
                                                {"B", "%%", reinterpret_cast<void *>(&MethodB)}};
   static const CORVmethodDecl derivedMethods[] = {{"C", "%%", reinterpret_cast<void *>(&MethodC)}};
-  static const CORVclassDecl base = {"SlotBase",  nullptr, sizeof(CORVobjectHeader),
-                                     nullptr,     nullptr, nullptr,
-                                     baseMethods, 2,       nullptr,
-                                     0,           nullptr, 0,
-                                     nullptr,     0};
-  static const CORVclassDecl derived = {"SlotDerived",
-                                        &base,
-                                        sizeof(CORVobjectHeader),
-                                        nullptr,
-                                        nullptr,
-                                        nullptr,
-                                        derivedMethods,
-                                        1,
-                                        nullptr,
-                                        0,
-                                        nullptr,
-                                        0,
-                                        nullptr,
-                                        0};
+  static const CORVclassDecl base =
+      corv::ClassDecl("SlotBase", sizeof(CORVobjectHeader)).Methods(baseMethods);
+  static const CORVclassDecl derived =
+      corv::ClassDecl("SlotDerived", sizeof(CORVobjectHeader)).Super(&base).Methods(derivedMethods);
   CORVclass *b = CORVBindDeclaration(&base);
   CORVclass *d = CORVBindDeclaration(&derived);
   ASSERT_EQ(d->methodCount, 3u);
@@ -372,26 +338,11 @@ void OwnRunHandler(CORVobject) {
 TEST_F(ObjectTest, EventHandlersFromDeclarationsAndPerObject) {
   static const CORVeventDecl events[] = {{0x804, "Run", "args() as String", "Integer"},
                                          {0x804, "Stop", nullptr, nullptr}};
-  static const CORVclassDecl base = {"EventBase", nullptr, sizeof(CORVobjectHeader),
-                                     nullptr,     nullptr, nullptr,
-                                     nullptr,     0,       events,
-                                     2,           nullptr, 0,
-                                     nullptr,     0};
+  static const CORVclassDecl base =
+      corv::ClassDecl("EventBase", sizeof(CORVobjectHeader)).Events(events);
   static const CORVhandlerDecl handlers[] = {{"run", reinterpret_cast<void *>(&RunHandler)}};
-  static const CORVclassDecl derived = {"EventDerived",
-                                        &base,
-                                        sizeof(CORVobjectHeader),
-                                        nullptr,
-                                        nullptr,
-                                        nullptr,
-                                        nullptr,
-                                        0,
-                                        nullptr,
-                                        0,
-                                        nullptr,
-                                        0,
-                                        handlers,
-                                        1};
+  static const CORVclassDecl derived =
+      corv::ClassDecl("EventDerived", sizeof(CORVobjectHeader)).Super(&base).Handlers(handlers);
   Ref<> plain = corv::New(&base);
   Ref<> handled = corv::New(&derived);
   EXPECT_EQ(CORVEventHandler(plain.object(), 0), nullptr);
@@ -405,20 +356,7 @@ TEST_F(ObjectTest, EventHandlersFromDeclarationsAndPerObject) {
 }
 
 TEST_F(ObjectTest, LookupClassFindsRegisteredDeclarationsOnly) {
-  static const CORVclassDecl looked = {"LookedUpClass",
-                                       nullptr,
-                                       sizeof(CORVobjectHeader),
-                                       nullptr,
-                                       nullptr,
-                                       nullptr,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0};
+  static const CORVclassDecl looked = corv::ClassDecl("LookedUpClass", sizeof(CORVobjectHeader));
   CORVstring name = RuntimeCreateString("lookedupclass", 13, kEncodingUTF8);
   EXPECT_EQ(RuntimeLookupClass(name), nullptr);
   CORVRegisterDeclaration(&looked);
@@ -432,20 +370,7 @@ TEST_F(ObjectTest, DeclarationBindsToAnExistingClassOfTheSameName) {
   CORVclass *imageClass = RuntimeNewClass(nullptr, 0, 0, 0, 0, 0, 0);
   imageClass->name = RuntimeCreateString("ImageDefined", 12, kEncodingUTF8);
   imageClass->instanceSize = sizeof(CORVobjectHeader);
-  static const CORVclassDecl decl = {"imagedefined",
-                                     nullptr,
-                                     sizeof(CORVobjectHeader),
-                                     nullptr,
-                                     nullptr,
-                                     nullptr,
-                                     nullptr,
-                                     0,
-                                     nullptr,
-                                     0,
-                                     nullptr,
-                                     0,
-                                     nullptr,
-                                     0};
+  static const CORVclassDecl decl = corv::ClassDecl("imagedefined", sizeof(CORVobjectHeader));
   EXPECT_EQ(CORVBindDeclaration(&decl), imageClass);
   corv::CaptureFailures(true);
   EXPECT_EQ(CORVBindDeclaration(nullptr), nullptr);

@@ -8,16 +8,18 @@
 // once, at the first lookup, and the newest registration of a name wins.
 #include "core/plugin_host.h"
 
-#include "core/runtime_classes.h"
-
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "core/object_internal.h"
+#include "core/runtime_classes.h"
 #include "corv.h"
 #include "corv_plugin.h"
+#include "lib/case_map.h"
 #include "lib/string_record.h"
 #include "platform/dynamic_library.h"
 #include "platform/executable.h"
@@ -62,15 +64,8 @@ std::vector<PluginItem<CORVpluginInterfaceDefinition>> gInterfaces;
 std::vector<PluginItem<CORVpluginMethodDefinition>> gMethods;
 std::unordered_map<std::string, void *> gEntries;  // folded name → function
 bool gEntriesBuilt = false;
-std::vector<std::unique_ptr<CORVclassDecl>> gDeclarations;  // of processed classes
 std::string gBaseFolder;
 bool gBaseFolderSet = false;
-
-std::string Folded(std::string text) {
-  for (char &c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return text;
-}
 
 void *Resolve(const char *name) {
   return CORVLookupLinkEntry(name);
@@ -81,7 +76,16 @@ bool LoadingAtVersion(int32_t version) {
 }
 
 void LoadPlugin(const std::string &path) {
-  void *library = platform::LoadLibrary(path);
+  std::string reason;
+  void *library = platform::LoadLibrary(path, &reason);
+  if (!library) {
+    // The image names its plugins, so one that will not load is a fault
+    // someone must see; the loader says why (a corrupt file, a missing
+    // dependency, another architecture).
+    std::string message = "can't load plugin library " + path + ": " + reason;
+    CORV_REPORT("library", message.c_str());
+    return;
+  }
   auto main =
       reinterpret_cast<CORVPluginMainFunction>(platform::FindSymbol(library, "CORVPluginMain"));
   if (!main) return;  // not a plugin: skipped without a report
@@ -120,7 +124,7 @@ std::string DataText(const CORVresource &resource) {
 }
 
 void AddEntry(const std::string &name, void *function) {
-  if (function) gEntries.emplace(Folded(name), function);  // the first (newest) stays
+  if (function) gEntries.emplace(AsciiLowerCopy(name), function);  // the first (newest) stays
 }
 
 void AddMethods(const std::string &prefix, const CORVpluginMethodDefinition *methods,
@@ -178,9 +182,8 @@ void BuildEntryTable() {
 
 PluginClass *FindPluginClass(const char *name) {
   if (!name) return nullptr;
-  std::string folded = Folded(name);
   for (PluginClass *pc : gClasses)
-    if (Folded(pc->name) == folded) return pc;
+    if (EqualsIgnoringAsciiCase(pc->name, name)) return pc;
   return nullptr;
 }
 
@@ -208,6 +211,54 @@ std::string MethodName(const char *declaration) {
   return paren == std::string::npos ? text : text.substr(0, paren);
 }
 
+// A plugin class as a class declaration, so that its record is built like
+// every other declared class's. Kept for the rest of the run: the class is
+// found by name through it.
+struct PluginDeclaration {
+  CORVclassDecl decl{};
+  std::deque<std::string> texts;  // the names the tables point to
+  std::vector<CORVmethodDecl> methods;
+  std::vector<CORVeventDecl> events;
+  std::vector<CORVpropertyDecl> properties;
+
+  const char *Keep(std::string text) { return texts.emplace_back(std::move(text)).c_str(); }
+};
+std::vector<std::unique_ptr<PluginDeclaration>> gDeclarations;
+
+// Taken over from the definition; a table whose count has no table is left
+// out (CheckTables reports it).
+PluginDeclaration *DeclarationOf(const PluginClass &pc, CORVclass *base) {
+  const CORVpluginClassDefinition &d = *pc.definition;
+  auto *p = gDeclarations.emplace_back(std::make_unique<PluginDeclaration>()).get();
+  bool tablesOk = CheckTables(d);
+  for (uint32_t i = 0; tablesOk && i < d.methodCount; ++i) {
+    const CORVpluginMethodDefinition &method = d.methods[i];
+    if (method.function == reinterpret_cast<void *>(&CORVnoImplementation))
+      CORV_REPORT("method->function != (CORVproc) CORVnoImplementation", method.declaration);
+    const char *text = p->Keep(method.declaration ? method.declaration : "");
+    p->methods.push_back({p->Keep(MethodName(text)), text, method.function});
+  }
+  for (uint32_t i = 0; tablesOk && i < d.eventCount; ++i)
+    p->events.push_back({0x804, p->Keep(MethodName(d.events[i].declaration)), nullptr, nullptr});
+  for (uint32_t i = 0; tablesOk && i < d.propertyCount; ++i) {
+    const CORVpluginPropertyDefinition &property = d.properties[i];
+    p->properties.push_back({p->Keep(property.name ? property.name : ""),
+                             p->Keep(property.type ? property.type : ""), property.getter,
+                             property.setter});
+  }
+  p->decl.name = p->Keep(pc.name);
+  p->decl.instanceSize = (base ? base->instanceSize : sizeof(CORVobjectHeader)) + d.dataSize;
+  p->decl.initializer = pc.constructor;
+  p->decl.destructor = pc.destructor;
+  p->decl.methods = p->methods.data();
+  p->decl.methodCount = static_cast<uint32_t>(p->methods.size());
+  p->decl.events = p->events.data();
+  p->decl.eventCount = static_cast<uint32_t>(p->events.size());
+  p->decl.properties = p->properties.data();
+  p->decl.propertyCount = static_cast<uint32_t>(p->properties.size());
+  return p;
+}
+
 void ProcessClass(PluginClass *pc) {
   if (pc->processed || pc->processing) return;
   pc->processing = true;
@@ -223,45 +274,9 @@ void ProcessClass(PluginClass *pc) {
     RuntimeUnlockString(superName);
   }
   gLoading = pc->plugin;
-  bool tablesOk = CheckTables(d);
-  uint32_t methods = tablesOk ? d.methodCount : 0;
-  uint32_t events = tablesOk ? d.eventCount : 0;
-  uint32_t properties = tablesOk ? d.propertyCount : 0;
-  uint32_t baseMethods = base ? base->methodCount : 0;
-  uint32_t baseEvents = base ? base->eventCount : 0;
-  uint32_t baseProperties = base ? base->propertyCount : 0;
-  CORVclass *cls = RuntimeNewClass(base, baseMethods + methods, base ? base->interfaceCount : 0,
-                                   baseEvents + events, 0, baseProperties + properties, 0);
-  cls->name = MakePermanentString(pc->name.c_str());
-  uint32_t baseSize = base ? base->instanceSize : sizeof(CORVobjectHeader);
-  cls->instanceSize = baseSize + d.dataSize;
-  cls->initializer = pc->constructor;
-  cls->destructor = pc->destructor;
-  for (uint32_t i = 0; i < methods; ++i) {
-    if (d.methods[i].function == reinterpret_cast<void *>(&CORVnoImplementation))
-      CORV_REPORT("method->function != (CORVproc) CORVnoImplementation", d.methods[i].declaration);
-    CORVmethodEntry &entry = cls->methods[baseMethods + i];
-    entry.name = MakePermanentString(MethodName(d.methods[i].declaration).c_str());
-    entry.signature = MakePermanentString(d.methods[i].declaration ? d.methods[i].declaration : "");
-    entry.code = d.methods[i].function;
-  }
-  for (uint32_t i = 0; i < events; ++i)
-    cls->events[baseEvents + i].name =
-        MakePermanentString(MethodName(d.events[i].declaration).c_str());
-  for (uint32_t i = 0; i < properties; ++i) {
-    CORVpropertyEntry &entry = cls->properties[baseProperties + i];
-    entry.name = MakePermanentString(d.properties[i].name ? d.properties[i].name : "");
-    entry.type = MakePermanentString(d.properties[i].type ? d.properties[i].type : "");
-    entry.getter = d.properties[i].getter;
-    entry.setter = d.properties[i].setter;
-  }
-  // Found by name from now on, like the runtime's own classes.
-  gDeclarations.push_back(std::make_unique<CORVclassDecl>());
-  CORVclassDecl *decl = gDeclarations.back().get();
-  decl->name = cls->name ? CORVStringBytes(cls->name) : "";
-  decl->instanceSize = cls->instanceSize;
-  CORVRegisterDeclaration(decl);
-  pc->cls = cls;
+  const CORVclassDecl *decl = &DeclarationOf(*pc, base)->decl;
+  pc->cls = DefineClass(decl, base);
+  CORVRegisterDeclaration(decl);  // found by name from now on, like the runtime's own classes
   pc->processed = true;
   pc->processing = false;
   gLoading = nullptr;
@@ -406,7 +421,7 @@ extern "C" void *RuntimeLookupPluginEntrypoint(CORVstring entryName) {
   if (!corv::gEntriesBuilt) corv::BuildEntryTable();
   std::string name(CORVStringBytes(entryName), CORVStringLength(entryName));
   if (name == "_") return nullptr;
-  auto found = corv::gEntries.find(corv::Folded(name));
+  auto found = corv::gEntries.find(corv::AsciiLowerCopy(name));
   if (found != corv::gEntries.end()) return found->second;
   std::string message = "can't find plugin method " + name;
   CORV_REPORT("pluginEntryTable.GetEntry( entrypointName, out )", message.c_str());

@@ -5,14 +5,17 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "core/failure.h"
 #include "core/loader.h"
 #include "core/plugin_host.h"
 #include "core/runtime_classes.h"
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/exception.h"
 #include "corv_shell.h"
+#include "disk_test.h"
 #include "image_builder.h"
 #include "platform/executable.h"
 #include "runtime_test.h"
@@ -102,7 +105,7 @@ TEST_F(PluginHostTest, ClassesModulesAndSuperclassesFirst) {
   Bytes rsrc;
   kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("Test Libs\\test_plugin_a.so"), "");
   Install(rsrc);
-  EXPECT_EQ(corv::PluginClassCount(), 3);
+  EXPECT_EQ(corv::PluginClassCount(), 4);
   CORVclass *base = Class("TestPluginBase");
   CORVclass *derived = Class("TestPluginDerived");
   ASSERT_NE(base, nullptr);
@@ -118,6 +121,47 @@ TEST_F(PluginHostTest, ClassesModulesAndSuperclassesFirst) {
   EXPECT_EQ(corv::TakeCapturedFailures().size(), 1u);
 }
 
+void StackSlot() {}
+
+// A class the image builds itself, with a method in its virtual table, as
+// the image's RuntimeException has its Stack; made once per process.
+CORVclass *ImageBaseClass() {
+  static CORVclass *base = [] {
+    CORVclass *cls = RuntimeNewClass(nullptr, 1, 0, 0, 0, 0, 0);
+    cls->name = RuntimeCreateString("TestImageBase", 13, kEncodingUTF8);
+    cls->instanceSize = sizeof(CORVobjectHeader);
+    cls->methods[0].name = RuntimeCreateString("Stack", 5, kEncodingUTF8);
+    cls->methods[0].code = reinterpret_cast<void *>(&StackSlot);
+    cls->vtableCount = 1;
+    cls->vtable = RuntimeNewVtable(1);
+    cls->vtable[0] = reinterpret_cast<void *>(&StackSlot);
+    static const CORVclassDecl declared =
+        corv::ClassDecl("TestImageBase", sizeof(CORVobjectHeader));
+    CORVRegisterDeclaration(&declared);
+    return cls;
+  }();
+  return base;
+}
+
+TEST_F(PluginHostTest, PluginSubclassOfAnImageClassKeepsItsMethodsAndSlots) {
+  CORVclass *base = ImageBaseClass();
+  Bytes rsrc;
+  kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("Test Libs\\test_plugin_a.so"), "");
+  Install(rsrc);
+  // The newest class of that name: earlier tests may have loaded the plugin.
+  CORVclass *child = RuntimeGetClassList();
+  while (child && std::string(CORVStringBytes(child->name)) != "TestPluginImageChild")
+    child = child->next;
+  ASSERT_NE(child, nullptr);
+  EXPECT_EQ(child->base, base);
+  ASSERT_EQ(child->vtableCount, 1u);
+  EXPECT_NE(child->vtable, base->vtable);  // a copy of its own, freed with the class
+  CORVobject obj = RuntimeNewObject(child);
+  EXPECT_EQ(obj->vtable[0], reinterpret_cast<void *>(&StackSlot));
+  EXPECT_EQ(CORVLookupMethodByName(obj, "stack"), reinterpret_cast<void *>(&StackSlot));
+  RuntimeUnlockObject(obj);
+}
+
 TEST_F(PluginHostTest, TwoPluginsRegisteringOneClassAreBothKeptNewestFirst) {
   Bytes rsrc;
   kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("Test Libs\\test_plugin_a.so"), "");
@@ -125,7 +169,7 @@ TEST_F(PluginHostTest, TwoPluginsRegisteringOneClassAreBothKeptNewestFirst) {
                              Text(std::string(TEST_PLUGIN_FOLDER) + "/Test Libs/test_plugin_b.so"),
                              "");
   Install(rsrc);
-  EXPECT_EQ(corv::PluginClassCount(), 5);
+  EXPECT_EQ(corv::PluginClassCount(), 6);
   auto which = reinterpret_cast<int32_t (*)(CORVobject)>(Lookup("Dup.Which() as Integer"));
   ASSERT_NE(which, nullptr);
   EXPECT_EQ(which(nullptr), 2);
@@ -145,6 +189,38 @@ TEST_F(PluginHostTest, OldVersionsAndLibrariesWithoutMainAreIgnored) {
   Install(rsrc);
   EXPECT_EQ(corv::PluginClassCount(), 0);
   EXPECT_TRUE(corv::TakeCapturedFailures().empty());
+}
+
+TEST_F(PluginHostTest, LibrariesThatFailToLoadAreReportedWithTheLoadersReason) {
+  struct Case {
+    const char *file;
+    std::string_view bytes;
+  };
+  const Case cases[] = {
+      {"garbage.so", "this is no shared library"},
+      {"empty.so", ""},
+      {"truncated.so", std::string_view("\x7f"
+                                        "ELF\x02\x01\x01",
+                                        7)},
+  };
+  for (const Case &c : cases) {
+    corv::testing::ScopedTempFolder folder;
+    ASSERT_TRUE(corv::platform::CreateFolder(folder / "Libs").ok());
+    corv::testing::WriteFileBytes(folder / "Libs" + "/" + c.file, c.bytes);
+    corv::SetPluginBaseFolder(folder.path());
+    corv::ResetImageTablesForTest();  // the previous case's table points into freed bytes
+    Bytes rsrc;
+    kilnrun_image::AddResource(&rsrc, kRelative, 0, Text(std::string("Libs\\") + c.file), "");
+    Install(rsrc);
+    EXPECT_EQ(corv::PluginClassCount(), 0) << c.file;
+    auto reports = corv::TakeCapturedFailures();
+    ASSERT_EQ(reports.size(), 1u) << c.file;
+    std::string lead = "Failure Condition: library\ncan't load plugin library " +
+                       (folder / "Libs") + "/" + c.file + ": ";
+    size_t at = reports[0].find(lead);
+    ASSERT_NE(at, std::string::npos) << reports[0];
+    EXPECT_GT(reports[0].size(), at + lead.size()) << "the loader's reason is missing";
+  }
 }
 
 TEST_F(PluginHostTest, CarriedLibraryLoadsFromATemporaryFile) {

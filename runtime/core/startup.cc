@@ -5,6 +5,7 @@
 
 #include "core/app_state.h"
 #include "core/loader.h"
+#include "lib/case_map.h"
 #include "platform/console.h"
 #include "platform/stack.h"
 #include "platform/system_locale.h"
@@ -33,17 +34,6 @@ std::string VersionValue(const char *key) {
     start = end + 1;
   }
   return std::string();
-}
-
-bool EqualsIgnoringCase(const std::string &a, const char *b) {
-  if (a.size() != std::strlen(b)) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // Field n (1-based) of the text split at ".", read as a leading integer.
@@ -101,7 +91,7 @@ extern "C" int32_t AppIntegerVersionStuffGetter(CORVobject app, int32_t which) {
       std::string release = corv::VersionValue("Release");
       static const char *const kStages[] = {"Development", "Alpha", "Beta", "Final"};
       for (int32_t i = 0; i < 4; ++i)
-        if (corv::EqualsIgnoringCase(release, kStages[i])) return i;
+        if (corv::EqualsIgnoringAsciiCase(release, kStages[i])) return i;
       return -1;
     }
     default:

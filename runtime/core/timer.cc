@@ -1,6 +1,7 @@
 // The runtime's minimal Timer class: listed for the event loop while it lives.
 #include "core/event_loop.h"
 #include "corv.h"
+#include "corv/class_decl.h"
 
 namespace {
 
@@ -21,10 +22,10 @@ const CORVeventDecl kTimerEvents[] = {{0x804, "Action", "", ""}};
 
 }  // namespace
 
-const CORVclassDecl kTimerDecl = {"Timer",         nullptr, sizeof(CORVtimer), TimerInitializer,
-                                  TimerDestructor, nullptr, nullptr,           0,
-                                  kTimerEvents,    1,       nullptr,           0,
-                                  nullptr,         0};
+const CORVclassDecl kTimerDecl = corv::ClassDecl("Timer", sizeof(CORVtimer))
+                                     .Initializer(TimerInitializer)
+                                     .Destructor(TimerDestructor)
+                                     .Events(kTimerEvents);
 
 extern "C" void TimerModeSetter(CORVobject timer, int32_t mode) {
   if (!timer) return RaiseNilObjectException();

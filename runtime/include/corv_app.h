@@ -46,7 +46,8 @@ void CV_ApplicationQuit(int32_t exitCode);
 /* The behaviour every "_CallFunctionWithExceptionHandling" has: calls the
  * function; swallows EndException and ThreadEndException; passes any other
  * RuntimeException to the UnhandledException event and then the printer;
- * lets anything else go on. Native application classes forward to it. */
+ * lets anything else go on. It is the wrapper of every application class
+ * that does not define the method itself. */
 void CORVCallFunctionWithExceptionHandling(CORVobject app, CORVAppFunction function);
 /* Calls a function through the application's wrapper (reports "whichObject",
  * "function" or "fp" and skips it when that is impossible). */

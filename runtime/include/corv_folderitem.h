@@ -10,6 +10,19 @@
 
 CORV_BEGIN_DECLS
 
+/* The LastErrorCode values the runtime names; any other value is the
+ * platform's own error number. */
+enum {
+  kFolderItemErrorTargetExists = 80,
+  kFolderItemErrorNilDestination = 100, /* CopyFileTo or MoveFileTo given nil */
+  kFolderItemErrorNotFound = 101,
+  kFolderItemErrorAccessDenied = 102,
+  kFolderItemErrorNoSpace = 103, /* out of memory or disk space */
+  kFolderItemErrorBusy = 104,
+  kFolderItemErrorInvalidName = 105,
+  kFolderItemErrorFolderNotEmpty = 145
+};
+
 /* The implementation object behind a FolderItem (its mImp). */
 typedef struct CORVfolderItemImp {
   CORVobjectHeader header;

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "lib/array_internal.h"
 
 namespace corv::array {
@@ -141,10 +142,8 @@ void ReportNotOneDimension(const char *operation) {
 
 }  // namespace corv::array
 
-const CORVclassDecl kArrayDecl = {
-    "Array", nullptr, sizeof(CORVarray), nullptr, nullptr, corv::array::ArrayFinalizer,
-    nullptr, 0,       nullptr,           0,       nullptr, 0,
-    nullptr, 0};
+const CORVclassDecl kArrayDecl =
+    corv::ClassDecl("Array", sizeof(CORVarray)).Finalizer(corv::array::ArrayFinalizer);
 
 extern "C" CORVobject CreateArray(int32_t dimensions, int32_t kind, ...) {
   using namespace corv::array;

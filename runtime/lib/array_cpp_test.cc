@@ -4,6 +4,7 @@
 
 #include "corv.h"
 #include "corv/array.h"
+#include "corv/class_decl.h"
 #include "corv/string.h"
 #include "runtime_test.h"
 
@@ -16,20 +17,7 @@ struct Item {
   CORVobjectHeader header;
   int32_t value;
 };
-const CORVclassDecl kItemDecl = {"ArrayCppTestItem",
-                                 nullptr,
-                                 sizeof(Item),
-                                 nullptr,
-                                 nullptr,
-                                 nullptr,
-                                 nullptr,
-                                 0,
-                                 nullptr,
-                                 0,
-                                 nullptr,
-                                 0,
-                                 nullptr,
-                                 0};
+const CORVclassDecl kItemDecl = corv::ClassDecl("ArrayCppTestItem", sizeof(Item));
 
 using ArrayCppTest = RuntimeTest;
 

@@ -8,6 +8,7 @@
 
 #include "core/failure.h"
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "lib/array_test_util.h"
 
 namespace {
@@ -240,20 +241,8 @@ std::vector<int32_t> gSeenBounds;
 void WatchingFinalizer(CORVobject) {
   gSeenBounds.push_back(RuntimeUBound(gWatched));
 }
-const CORVclassDecl kWatcherDecl = {"ArrayTestWatcher",
-                                    nullptr,
-                                    sizeof(Probe),
-                                    nullptr,
-                                    nullptr,
-                                    WatchingFinalizer,
-                                    nullptr,
-                                    0,
-                                    nullptr,
-                                    0,
-                                    nullptr,
-                                    0,
-                                    nullptr,
-                                    0};
+const CORVclassDecl kWatcherDecl =
+    corv::ClassDecl("ArrayTestWatcher", sizeof(Probe)).Finalizer(WatchingFinalizer);
 
 TEST_F(ArrayTest, ReleasedElementsSeeTheArrayAlreadyChanged) {
   Ref<> a = NewArray(kCORVArrayObject, -1);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/ref.h"
 #include "runtime_test.h"
 
@@ -75,24 +76,10 @@ struct Probe {
 inline void ProbeFinalizer(CORVobject) {
   ++gFinalized;
 }
-inline const CORVclassDecl kProbeDecl = {
-    "ArrayTestProbe", nullptr, sizeof(Probe), nullptr, nullptr, ProbeFinalizer,
-    nullptr,          0,       nullptr,       0,       nullptr, 0,
-    nullptr,          0};
-inline const CORVclassDecl kSubProbeDecl = {"ArrayTestSubProbe",
-                                            &kProbeDecl,
-                                            sizeof(Probe),
-                                            nullptr,
-                                            nullptr,
-                                            nullptr,
-                                            nullptr,
-                                            0,
-                                            nullptr,
-                                            0,
-                                            nullptr,
-                                            0,
-                                            nullptr,
-                                            0};
+inline const CORVclassDecl kProbeDecl =
+    corv::ClassDecl("ArrayTestProbe", sizeof(Probe)).Finalizer(ProbeFinalizer);
+inline const CORVclassDecl kSubProbeDecl =
+    corv::ClassDecl("ArrayTestSubProbe", sizeof(Probe)).Super(&kProbeDecl);
 
 class ArrayTest : public corv::testing::RuntimeTest {
  protected:

@@ -2,6 +2,7 @@
 // no elements of its own; every operation goes to the wrapped array, and
 // every object read from it or stored through it must be of the class.
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "lib/array_internal.h"
 
 namespace corv::array {
@@ -23,20 +24,9 @@ void WrapperFinalizer(CORVobject self) {
   RuntimeUnlockObject(wrapped);
 }
 
-const CORVclassDecl kArrayCastWrapperDecl = {"ArrayCastWrapper",
-                                             &kArrayDecl,
-                                             sizeof(CastWrapper),
-                                             nullptr,
-                                             nullptr,
-                                             WrapperFinalizer,
-                                             nullptr,
-                                             0,
-                                             nullptr,
-                                             0,
-                                             nullptr,
-                                             0,
-                                             nullptr,
-                                             0};
+const CORVclassDecl kArrayCastWrapperDecl = corv::ClassDecl("ArrayCastWrapper", sizeof(CastWrapper))
+                                                .Super(&kArrayDecl)
+                                                .Finalizer(WrapperFinalizer);
 
 // Calls slot `S` of the wrapped array with the same arguments.
 template <int S, class R, class... A>

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace corv {
 
@@ -35,9 +37,32 @@ bool HasCaseMapping(uint32_t ch);
 size_t LowerChainLength(uint32_t bucket);
 size_t UpperChainLength(uint32_t bucket);
 
-/// ASCII upper case, as the upper-case map gives it for bytes below 0x80.
-inline unsigned char AsciiUpper(unsigned char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
+/// ASCII upper case, as the upper-case map gives it for characters below
+/// 0x80; every other character is left as it is.
+constexpr uint32_t AsciiUpper(uint32_t c) {
+  return (c >= 'a' && c <= 'z') ? c - 32 : c;
+}
+/// ASCII lower case: only 'A'-'Z' change. Names the runtime looks up (entry
+/// points, classes, plugin members, libraries) ignore case this way, the
+/// same in every locale.
+constexpr uint32_t AsciiLower(uint32_t c) {
+  return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+}
+/// Whether two texts are the same when ASCII letters ignore case.
+inline bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(static_cast<unsigned char>(a[i])) !=
+        AsciiLower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+/// The text with its ASCII letters in lower case: the key of a map whose
+/// names ignore case.
+inline std::string AsciiLowerCopy(std::string_view text) {
+  std::string out(text);
+  for (char &c : out) c = static_cast<char>(AsciiLower(static_cast<unsigned char>(c)));
+  return out;
 }
 
 /// Decodes one character at *p and advances *p (never past end): a lead

@@ -6,25 +6,14 @@
 #include <atomic>
 #include <string_view>
 
+#include "corv/class_decl.h"
 #include "corv_console.h"
 #include "corv_exception.h"
 #include "lib/encoding.h"
 #include "platform/console_stream.h"
 
-const CORVclassDecl kStdOutputStreamDecl = {"StdOutputStream",
-                                            nullptr,
-                                            sizeof(CORVstdOutputStream),
-                                            nullptr,
-                                            nullptr,
-                                            nullptr,
-                                            nullptr,
-                                            0,
-                                            nullptr,
-                                            0,
-                                            nullptr,
-                                            0,
-                                            nullptr,
-                                            0};
+const CORVclassDecl kStdOutputStreamDecl =
+    corv::ClassDecl("StdOutputStream", sizeof(CORVstdOutputStream));
 
 namespace corv {
 namespace {

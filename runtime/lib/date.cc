@@ -11,6 +11,7 @@
 #include <new>
 
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv_date.h"
 #include "lib/calendar.h"
 #include "lib/date.h"
@@ -123,13 +124,8 @@ int32_t WeekOfYear(const CORVdateFields *f) {
 
 }  // namespace
 
-const CORVclassDecl kDateDecl = {"Date",           nullptr,
-                                 sizeof(CORVdate), AutoInitDate,
-                                 nullptr,          DateFinalizer,
-                                 nullptr,          0,
-                                 nullptr,          0,
-                                 nullptr,          0,
-                                 nullptr,          0};
+const CORVclassDecl kDateDecl =
+    corv::ClassDecl("Date", sizeof(CORVdate)).Initializer(AutoInitDate).Finalizer(DateFinalizer);
 
 int64_t corv::DateMilliseconds(CORVobject date) {
   return RawMilliseconds(Fields(date));

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "corv.h"
+#include "corv/exception.h"
 #include "lib/calendar.h"
 #include "lib/date.h"
+#include "lib/encoding.h"
 
 namespace {
 
@@ -36,29 +38,18 @@ std::string SQLDateText(const CORVdateFields *f) {
 }
 
 [[noreturn]] void RaiseUnsupportedFormat() {
-  CORVRaiseNew(CORVBindDeclaration(&kUnsupportedFormatExceptionDecl));
-  std::abort();  // only when the class cannot be bound
+  corv::RaiseNew(&kUnsupportedFormatExceptionDecl);
 }
 
 // The text as ASCII characters: UTF-16 and UTF-32 texts are read unit by
 // unit, anything outside ASCII becomes '?', which no number contains.
 std::string AsciiText(CORVstring text) {
-  const char *bytes = CORVStringBytes(text);
+  const auto *bytes = reinterpret_cast<const unsigned char *>(CORVStringBytes(text));
   uint32_t length = CORVStringLength(text);
-  uint32_t encoding = CORVStringEncoding(text);
-  int unit = 1;
-  bool bigEndian = false;
-  if (encoding == kEncodingUTF16 || encoding == 0x14000100u) unit = 2;
-  if (encoding == 0x10000100u) unit = 2, bigEndian = true;
-  if (encoding == 0x0C000100u || encoding == 0x0D000100u) unit = 4;
-  if (encoding == 0x0E000100u) unit = 4, bigEndian = true;
+  corv::UnitLayout units = corv::UnitLayoutOf(CORVStringEncoding(text));
   std::string out;
-  for (uint32_t i = 0; i + unit <= length; i += unit) {
-    uint32_t c = 0;
-    for (int b = 0; b < unit; ++b) {
-      uint32_t byte = static_cast<unsigned char>(bytes[i + (bigEndian ? b : unit - 1 - b)]);
-      c = c << 8 | byte;
-    }
+  for (uint32_t i = 0; i + units.size <= length; i += units.size) {
+    uint32_t c = units.At(bytes + i);
     out += c < 0x80 ? static_cast<char>(c) : '?';
   }
   return out;

@@ -15,6 +15,8 @@
 #include <cstring>
 
 #include "corv.h"
+#include "corv/class_decl.h"
+#include "corv/exception.h"
 #include "corv/ref.h"
 #include "corv_array.h"
 #include "corv_dictionary.h"
@@ -33,18 +35,13 @@ CORVdictionary *AsDictionary(CORVobject self) {
 }
 
 [[noreturn]] void RaiseOutOfMemory() {
-  CORVRaiseNew(CORVBindDeclaration(&kOutOfMemoryExceptionDecl));
-  std::abort();  // only when the class cannot be bound
+  corv::RaiseNew(&kOutOfMemoryExceptionDecl);
 }
-
 [[noreturn]] void RaiseKeyNotFound() {
-  CORVRaiseNew(CORVBindDeclaration(&kKeyNotFoundExceptionDecl));
-  std::abort();
+  corv::RaiseNew(&kKeyNotFoundExceptionDecl);
 }
-
 [[noreturn]] void RaiseOutOfBounds() {
-  RaiseOutOfBoundsException();
-  std::abort();
+  corv::RaiseNew(&kOutOfBoundsExceptionDecl);
 }
 
 // Marks the dictionary busy for one operation; a nested operation (from a
@@ -213,20 +210,9 @@ CORVdictionaryEntry *EntryAt(CORVdictionary *d, int32_t index) {
 
 }  // namespace
 
-const CORVclassDecl kDictionaryDecl = {"Dictionary",
-                                       nullptr,
-                                       sizeof(CORVdictionary),
-                                       dictionaryConstructor,
-                                       dictionaryDestructor,
-                                       nullptr,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0};
+const CORVclassDecl kDictionaryDecl = corv::ClassDecl("Dictionary", sizeof(CORVdictionary))
+                                          .Initializer(dictionaryConstructor)
+                                          .Destructor(dictionaryDestructor);
 
 extern "C" void dictionaryConstructor(CORVobject self) {
   CORVdictionary *d = AsDictionary(self);

@@ -10,6 +10,7 @@
 #include "core/failure.h"
 #include "core/runtime_classes.h"
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/ref.h"
 #include "corv/variant.h"
 #include "lib/dictionary.h"
@@ -334,20 +335,8 @@ void TrackedDestructor(CORVobject) {
     dictionaryValueSetter(gDictionaryToTouch, key.get(), key.get());
   }
 }
-const CORVclassDecl kTrackedDecl = {"DictionaryTestTracked",
-                                    nullptr,
-                                    sizeof(Tracked),
-                                    nullptr,
-                                    TrackedDestructor,
-                                    nullptr,
-                                    nullptr,
-                                    0,
-                                    nullptr,
-                                    0,
-                                    nullptr,
-                                    0,
-                                    nullptr,
-                                    0};
+const CORVclassDecl kTrackedDecl =
+    corv::ClassDecl("DictionaryTestTracked", sizeof(Tracked)).Destructor(TrackedDestructor);
 
 TEST_F(DictionaryTest, ValuesAreReleasedOnReplaceRemoveClearAndDestruction) {
   gTrackedDestroyed = 0;

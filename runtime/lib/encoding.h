@@ -23,6 +23,35 @@ inline bool IsWideUnicode(uint32_t code) {
 inline bool IsAsciiCompatible(uint32_t code) {
   return !IsWideUnicode(code) && code != 0xC01 && code != 0xC02 && code != 0xFFFF0000u + 37;
 }
+/// How a code stores its characters: in units of one byte, or (UTF-16 and
+/// UTF-32) of two or four bytes in a byte order.
+struct UnitLayout {
+  uint32_t size;
+  bool bigEndian;
+
+  /// The unit that begins at `bytes` (at least `size` bytes).
+  uint32_t At(const unsigned char *bytes) const {
+    uint32_t unit = 0;
+    for (uint32_t b = 0; b < size; ++b) unit = unit << 8 | bytes[bigEndian ? b : size - 1 - b];
+    return unit;
+  }
+};
+inline UnitLayout UnitLayoutOf(uint32_t code) {
+  switch (code) {
+    case kEncodingUTF16:
+    case kEncodingUTF16LE:
+      return {2, false};
+    case kEncodingUTF16BE:
+      return {2, true};
+    case kEncodingUTF32LE:
+    case kEncodingUTF32LEAlt:
+      return {4, false};
+    case kEncodingUTF32BE:
+      return {4, true};
+    default:
+      return {1, false};
+  }
+}
 /// UTF-16 with the host's (little-endian) byte order.
 inline bool IsHostUTF16(uint32_t code) {
   return code == kEncodingUTF16 || code == kEncodingUTF16LE;

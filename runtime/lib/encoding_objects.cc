@@ -2,25 +2,13 @@
 // read, define and convert a string's encoding.
 #include <cstring>
 
+#include "corv/class_decl.h"
 #include "corv/ref.h"
 #include "corv_exception.h"
 #include "lib/encoding.h"
 #include "lib/string_record.h"
 
-const CORVclassDecl kTextEncodingDecl = {"TextEncoding",
-                                         nullptr,
-                                         sizeof(CORVtextEncoding),
-                                         nullptr,
-                                         nullptr,
-                                         nullptr,
-                                         nullptr,
-                                         0,
-                                         nullptr,
-                                         0,
-                                         nullptr,
-                                         0,
-                                         nullptr,
-                                         0};
+const CORVclassDecl kTextEncodingDecl = corv::ClassDecl("TextEncoding", sizeof(CORVtextEncoding));
 
 namespace {
 

@@ -2,8 +2,10 @@
 #include <string>
 
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/ref.h"
 #include "corv/string.h"
+#include "lib/case_map.h"
 #include "lib/encoding.h"
 #include "lib/folder_item_internal.h"
 #include "lib/folder_listing.h"
@@ -53,9 +55,7 @@ int HexDigit(char c) {
 /// The native path of a "file://" URL; false when it is not one.
 bool PathOfFileURL(std::string_view url, std::string *path) {
   constexpr std::string_view kScheme = "file://";
-  if (url.size() < kScheme.size()) return false;
-  for (size_t i = 0; i < kScheme.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(url[i])) != kScheme[i]) return false;
+  if (!EqualsIgnoringAsciiCase(url.substr(0, kScheme.size()), kScheme)) return false;
   url.remove_prefix(kScheme.size());
   if (url.starts_with("localhost/")) url.remove_prefix(9);
   if (!platform::IsAbsolutePath(url)) return false;
@@ -157,34 +157,10 @@ bool HasChildren(const CORVfolderItemImp *imp) {
 using namespace corv::folder_item;
 using corv::Ref;
 
-const CORVclassDecl kFolderItemImpDecl = {"FolderItemImp",
-                                          nullptr,
-                                          sizeof(CORVfolderItemImp),
-                                          nullptr,
-                                          nullptr,
-                                          ImpFinalizer,
-                                          nullptr,
-                                          0,
-                                          nullptr,
-                                          0,
-                                          nullptr,
-                                          0,
-                                          nullptr,
-                                          0};
-const CORVclassDecl kFolderItemDecl = {"FolderItem",
-                                       nullptr,
-                                       sizeof(CORVfolderItem),
-                                       nullptr,
-                                       nullptr,
-                                       ItemFinalizer,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0,
-                                       nullptr,
-                                       0};
+const CORVclassDecl kFolderItemImpDecl =
+    corv::ClassDecl("FolderItemImp", sizeof(CORVfolderItemImp)).Finalizer(ImpFinalizer);
+const CORVclassDecl kFolderItemDecl =
+    corv::ClassDecl("FolderItem", sizeof(CORVfolderItem)).Finalizer(ItemFinalizer);
 
 extern "C" CORVobject RuntimeGetFolderItem(CORVstring path, int32_t mode) {
   return ItemForPath(path, mode);

@@ -24,7 +24,7 @@ std::string NameOf(const std::string &path) {
 /// a child of the same name when the destination is a folder.
 bool TargetPath(CORVfolderItemImp *imp, CORVobject destination, std::string *target) {
   if (!destination) {
-    imp->lastError = 100;
+    imp->lastError = kFolderItemErrorNilDestination;
     RaiseNilObjectException();
     return false;
   }

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv_stream.h"
 #include "lib/stream_file.h"
 #include "lib/string_record.h"
@@ -18,14 +19,9 @@ void BinaryFinalizer(CORVobject self) {
   b->file = nullptr;
 }
 
-CORVbinaryStream *Bin(CORVobject stream) {
-  if (!stream) CORV_REPORT("stream", nullptr);
-  return reinterpret_cast<CORVbinaryStream *>(stream);
-}
-
 /// Reads an unsigned number of `width` bytes; 0 when fewer bytes are left.
 uint32_t ReadNumber(CORVobject stream, size_t width) {
-  CORVbinaryStream *b = Bin(stream);
+  auto *b = StreamRecord<CORVbinaryStream>(stream);
   if (!b || !b->file) return 0;
   uint8_t bytes[4];
   if (ReadFile(b->file, bytes, width) < width) return 0;
@@ -38,7 +34,7 @@ uint32_t ReadNumber(CORVobject stream, size_t width) {
 }
 
 void WriteNumber(CORVobject stream, uint32_t value, size_t width) {
-  CORVbinaryStream *b = Bin(stream);
+  auto *b = StreamRecord<CORVbinaryStream>(stream);
   if (!b || !b->file) return;
   uint8_t bytes[4];
   for (size_t i = 0; i < width; ++i) {
@@ -50,50 +46,38 @@ void WriteNumber(CORVobject stream, uint32_t value, size_t width) {
 
 }  // namespace
 
-const CORVclassDecl kBinaryStreamDecl = {"BinaryStream",
-                                         nullptr,
-                                         sizeof(CORVbinaryStream),
-                                         nullptr,
-                                         nullptr,
-                                         BinaryFinalizer,
-                                         nullptr,
-                                         0,
-                                         nullptr,
-                                         0,
-                                         nullptr,
-                                         0,
-                                         nullptr,
-                                         0};
+const CORVclassDecl kBinaryStreamDecl =
+    corv::ClassDecl("BinaryStream", sizeof(CORVbinaryStream)).Finalizer(BinaryFinalizer);
 
 extern "C" int64_t BinaryStreamGetPosition(CORVobject stream) {
-  CORVbinaryStream *b = Bin(stream);
+  auto *b = StreamRecord<CORVbinaryStream>(stream);
   return b && b->file ? FilePosition(b->file) : 0;
 }
 
 extern "C" void BinaryStreamSetPosition(CORVobject stream, int64_t position) {
-  CORVbinaryStream *b = Bin(stream);
+  auto *b = StreamRecord<CORVbinaryStream>(stream);
   if (!b || !b->file || position < 0) return;
   SeekFile(b->file, position);
 }
 
 extern "C" int64_t BinaryStreamGetLength(CORVobject stream) {
-  CORVbinaryStream *b = Bin(stream);
+  auto *b = StreamRecord<CORVbinaryStream>(stream);
   return b && b->file ? FileLength(b->file) : 0;
 }
 
 extern "C" void BinaryStreamSetLength(CORVobject stream, int64_t length) {
-  CORVbinaryStream *b = Bin(stream);
+  auto *b = StreamRecord<CORVbinaryStream>(stream);
   if (!b || !b->file || length < 0) return;
   SetFileLength(b->file, length);
 }
 
 extern "C" bool BinaryStreamEOF(CORVobject stream) {
-  CORVbinaryStream *b = Bin(stream);
+  auto *b = StreamRecord<CORVbinaryStream>(stream);
   return !b || !b->file || FileAtEnd(b->file);
 }
 
 extern "C" CORVstring BinaryStreamRead(CORVobject stream, int32_t count, CORVobject encoding) {
-  CORVbinaryStream *b = Bin(stream);
+  auto *b = StreamRecord<CORVbinaryStream>(stream);
   if (!b || !b->file) return nullptr;
   int64_t left = FileLength(b->file) - BinaryStreamGetPosition(stream);
   int64_t wanted = std::min<int64_t>(count, left);
@@ -109,7 +93,7 @@ extern "C" CORVstring BinaryStreamRead(CORVobject stream, int32_t count, CORVobj
 }
 
 extern "C" void BinaryStreamWrite(CORVobject stream, CORVstring data) {
-  CORVbinaryStream *b = Bin(stream);
+  auto *b = StreamRecord<CORVbinaryStream>(stream);
   if (!b || !b->file || !data) return;
   WriteFile(b->file, CORVStringBytes(data), CORVStringLength(data));
 }
@@ -134,28 +118,23 @@ extern "C" void BinaryStreamWriteLong(CORVobject stream, int32_t value) {
 }
 
 extern "C" void BinaryStreamFlush(CORVobject stream) {
-  CORVbinaryStream *b = Bin(stream);
+  auto *b = StreamRecord<CORVbinaryStream>(stream);
   if (b && b->file) FlushFile(b->file);
 }
 
 extern "C" void BinaryStreamClose(CORVobject stream) {
-  CORVbinaryStream *b = Bin(stream);
-  if (!b || !b->file) return;
-  b->keptError = CloseFile(b->file);
-  b->file = nullptr;
+  CloseStream(StreamRecord<CORVbinaryStream>(stream));
 }
 
 extern "C" int32_t BinaryStreamLastErrorGetter(CORVobject stream) {
-  CORVbinaryStream *b = Bin(stream);
-  if (!b) return 0;
-  return b->file ? b->file->lastError : b->keptError;
+  return LastStreamError(StreamRecord<CORVbinaryStream>(stream));
 }
 
 extern "C" bool BinaryStreamLittleEndianGetter(CORVobject stream) {
-  CORVbinaryStream *b = Bin(stream);
+  auto *b = StreamRecord<CORVbinaryStream>(stream);
   return b && b->littleEndian;
 }
 
 extern "C" void BinaryStreamLittleEndianSetter(CORVobject stream, bool littleEndian) {
-  if (CORVbinaryStream *b = Bin(stream)) b->littleEndian = littleEndian;
+  if (auto *b = StreamRecord<CORVbinaryStream>(stream)) b->littleEndian = littleEndian;
 }

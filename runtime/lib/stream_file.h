@@ -21,6 +21,7 @@
 #include <cstring>
 #include <string>
 
+#include "corv_runtime.h"
 #include "corv_stream.h"
 #include "platform/file_handle.h"
 
@@ -85,6 +86,28 @@ bool FileAtEnd(CORVfilePrimitive *file);
 /// The number of files whose change counter is held by open primitives
 /// (for leak checks).
 size_t SharedChangeCounters();
+
+/// The stream record behind an entry point's argument. A nil stream is
+/// reported ("stream") and gives null, which every entry point then treats
+/// like a closed stream.
+template <class Stream>
+Stream *StreamRecord(CORVobject stream) {
+  if (!stream) CORV_REPORT("stream", nullptr);
+  return reinterpret_cast<Stream *>(stream);
+}
+/// Close: the file goes, its last error stays for LastErrorCode.
+template <class Stream>
+void CloseStream(Stream *s) {
+  if (!s || !s->file) return;
+  s->keptError = CloseFile(s->file);
+  s->file = nullptr;
+}
+/// LastErrorCode: the open file's last error, else the one kept at Close.
+template <class Stream>
+int32_t LastStreamError(const Stream *s) {
+  if (!s) return 0;
+  return s->file ? s->file->lastError : s->keptError;
+}
 
 /// The code of a TextEncoding object; 0xFFFF for nil.
 uint32_t EncodingCodeOf(CORVobject encoding);

@@ -9,7 +9,9 @@
 #endif
 
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv_stream.h"
+#include "lib/encoding.h"
 #include "lib/stream_file.h"
 #include "lib/string_record.h"
 
@@ -25,11 +27,6 @@ void InputFinalizer(CORVobject self) {
   in->encoding = nullptr;
 }
 
-CORVtextInputStream *In(CORVobject stream) {
-  if (!stream) CORV_REPORT("stream", nullptr);
-  return reinterpret_cast<CORVtextInputStream *>(stream);
-}
-
 /// Reads the next block into the buffer; false at the end of the file.
 bool Refill(CORVtextInputStream *in) {
   in->readPosition = 0;
@@ -40,10 +37,6 @@ bool Refill(CORVtextInputStream *in) {
 CORVstring MakeString(const void *bytes, size_t length, uint32_t encoding) {
   return RuntimeCreateString(static_cast<const char *>(bytes), static_cast<int32_t>(length),
                              encoding);
-}
-
-bool IsUTF16(uint32_t code) {
-  return code == kEncodingUTF16 || code == 0x14000100u || code == 0x10000100u;
 }
 
 /// Finds the first CR or LF in [from, end), or null. Lines are short, so
@@ -109,20 +102,15 @@ bool Ensure(CORVtextInputStream *in, int32_t count) {
   return in->bufferCount >= count;
 }
 
-int UnitAt(const CORVtextInputStream *in, bool bigEndian) {
-  int first = in->buffer[in->readPosition], second = in->buffer[in->readPosition + 1];
-  return bigEndian ? (first << 8) | second : first | (second << 8);
-}
-
-CORVstring ReadUnitLine(CORVtextInputStream *in, uint32_t encoding) {
-  bool bigEndian = encoding == 0x10000100u;
+// A line of UTF-16 text: the terminators are units, not bytes.
+CORVstring ReadUnitLine(CORVtextInputStream *in, uint32_t encoding, corv::UnitLayout units) {
   std::string line;
   bool terminated = false;
   while (!terminated && Ensure(in, 2)) {
-    int unit = UnitAt(in, bigEndian);
+    uint32_t unit = units.At(in->buffer + in->readPosition);
     in->readPosition += 2;
     if (unit == '\r') {
-      if (Ensure(in, 2) && UnitAt(in, bigEndian) == '\n') in->readPosition += 2;
+      if (Ensure(in, 2) && units.At(in->buffer + in->readPosition) == '\n') in->readPosition += 2;
       terminated = true;
     } else if (unit == '\n') {
       terminated = true;
@@ -165,83 +153,69 @@ CORVstring ReadBytes(CORVtextInputStream *in, int64_t count, uint32_t encoding) 
 
 }  // namespace
 
-const CORVclassDecl kTextInputStreamDecl = {"TextInputStream",
-                                            nullptr,
-                                            sizeof(CORVtextInputStream),
-                                            nullptr,
-                                            nullptr,
-                                            InputFinalizer,
-                                            nullptr,
-                                            0,
-                                            nullptr,
-                                            0,
-                                            nullptr,
-                                            0,
-                                            nullptr,
-                                            0};
+const CORVclassDecl kTextInputStreamDecl =
+    corv::ClassDecl("TextInputStream", sizeof(CORVtextInputStream)).Finalizer(InputFinalizer);
 
 extern "C" CORVstring TextInputStreamReadLine(CORVobject stream, CORVobject encoding) {
-  CORVtextInputStream *in = In(stream);
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in || !in->file) return nullptr;
   uint32_t code = ReadEncoding(encoding, in->encoding);
-  return IsUTF16(code) ? ReadUnitLine(in, code) : ReadByteLine(in, code);
+  corv::UnitLayout units = corv::UnitLayoutOf(code);
+  return units.size == 2 ? ReadUnitLine(in, code, units) : ReadByteLine(in, code);
 }
 
 extern "C" CORVstring TextInputStreamRead(CORVobject stream, int32_t count, CORVobject encoding) {
-  CORVtextInputStream *in = In(stream);
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in) return nullptr;
   return ReadBytes(in, count, ReadEncoding(encoding, in->encoding));
 }
 
 extern "C" CORVstring TextInputStreamReadAll(CORVobject stream, CORVobject encoding) {
-  CORVtextInputStream *in = In(stream);
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in || !in->file) return nullptr;
   int64_t rest = FileLength(in->file) - TextInputStreamGetPosition(stream);
   return ReadBytes(in, rest, ReadEncoding(encoding, in->encoding));
 }
 
 extern "C" bool TextInputStreamEOF(CORVobject stream) {
-  CORVtextInputStream *in = In(stream);
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in || !in->file) return true;
   return in->readPosition >= in->bufferCount && FileAtEnd(in->file);
 }
 
 extern "C" int64_t TextInputStreamGetPosition(CORVobject stream) {
-  CORVtextInputStream *in = In(stream);
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in || !in->file) return 0;
   return FilePosition(in->file) - (in->bufferCount - in->readPosition);
 }
 
 extern "C" void TextInputStreamSetPosition(CORVobject stream, int64_t position) {
-  CORVtextInputStream *in = In(stream);
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in || !in->file || position < 0) return;
   in->readPosition = in->bufferCount = 0;
   if (SeekFile(in->file, position)) Refill(in);
 }
 
 extern "C" void TextInputStreamClose(CORVobject stream) {
-  CORVtextInputStream *in = In(stream);
-  if (!in || !in->file) return;
-  in->keptError = CloseFile(in->file);
-  in->file = nullptr;
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
+  if (!in) return;
+  CloseStream(in);
   in->readPosition = in->bufferCount = 0;
 }
 
 extern "C" int32_t TextInputStreamLastErrorGetter(CORVobject stream) {
-  CORVtextInputStream *in = In(stream);
-  if (!in) return 0;
-  return in->file ? in->file->lastError : in->keptError;
+  return LastStreamError(StreamRecord<CORVtextInputStream>(stream));
 }
 
 extern "C" CORVobject TextInputStreamEncodingGetter(CORVobject stream) {
-  CORVtextInputStream *in = In(stream);
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in) return nullptr;
   RuntimeLockObject(in->encoding);
   return in->encoding;
 }
 
 extern "C" void TextInputStreamEncodingSetter(CORVobject stream, CORVobject encoding) {
-  CORVtextInputStream *in = In(stream);
+  auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in) return;
   RuntimeLockUnlockObjects(encoding, in->encoding);
   in->encoding = encoding;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/string.h"
 #include "corv_stream.h"
 #include "lib/encoding.h"
@@ -21,11 +22,6 @@ void OutputFinalizer(CORVobject self) {
   out->file = nullptr;
   RuntimeUnlockString(out->delimiter);
   out->delimiter = nullptr;
-}
-
-CORVtextOutputStream *Out(CORVobject stream) {
-  if (!stream) CORV_REPORT("stream", nullptr);
-  return reinterpret_cast<CORVtextOutputStream *>(stream);
 }
 
 /// The terminator's bytes in the encoding of the line it ends; an empty line
@@ -48,29 +44,17 @@ void AppendTerminator(CORVstring delimiter, CORVstring line, std::string *out) {
 
 }  // namespace
 
-const CORVclassDecl kTextOutputStreamDecl = {"TextOutputStream",
-                                             nullptr,
-                                             sizeof(CORVtextOutputStream),
-                                             nullptr,
-                                             nullptr,
-                                             OutputFinalizer,
-                                             nullptr,
-                                             0,
-                                             nullptr,
-                                             0,
-                                             nullptr,
-                                             0,
-                                             nullptr,
-                                             0};
+const CORVclassDecl kTextOutputStreamDecl =
+    corv::ClassDecl("TextOutputStream", sizeof(CORVtextOutputStream)).Finalizer(OutputFinalizer);
 
 extern "C" void TextOutputStreamWrite(CORVobject stream, CORVstring text) {
-  CORVtextOutputStream *out = Out(stream);
+  auto *out = StreamRecord<CORVtextOutputStream>(stream);
   if (!out || !out->file || !text) return;
   WriteFile(out->file, CORVStringBytes(text), CORVStringLength(text));
 }
 
 extern "C" void TextOutputStreamWriteLine(CORVobject stream, CORVstring text) {
-  CORVtextOutputStream *out = Out(stream);
+  auto *out = StreamRecord<CORVtextOutputStream>(stream);
   if (!out || !out->file) return;
   std::string line(CORVStringBytes(text), CORVStringLength(text));
   AppendTerminator(out->delimiter, text, &line);
@@ -78,30 +62,25 @@ extern "C" void TextOutputStreamWriteLine(CORVobject stream, CORVstring text) {
 }
 
 extern "C" void TextOutputStreamFlush(CORVobject stream) {
-  CORVtextOutputStream *out = Out(stream);
+  auto *out = StreamRecord<CORVtextOutputStream>(stream);
   if (out && out->file) FlushFile(out->file);
 }
 
 extern "C" void TextOutputStreamClose(CORVobject stream) {
-  CORVtextOutputStream *out = Out(stream);
-  if (!out || !out->file) return;
-  out->keptError = CloseFile(out->file);
-  out->file = nullptr;
+  CloseStream(StreamRecord<CORVtextOutputStream>(stream));
 }
 
 extern "C" int32_t TextOutputStreamLastErrorGetter(CORVobject stream) {
-  CORVtextOutputStream *out = Out(stream);
-  if (!out) return 0;
-  return out->file ? out->file->lastError : out->keptError;
+  return LastStreamError(StreamRecord<CORVtextOutputStream>(stream));
 }
 
 extern "C" CORVstring TextOutputStreamDelimiterGetter(CORVobject stream) {
-  CORVtextOutputStream *out = Out(stream);
+  auto *out = StreamRecord<CORVtextOutputStream>(stream);
   return out ? RuntimeLockString(out->delimiter) : nullptr;
 }
 
 extern "C" void TextOutputStreamDelimiterSetter(CORVobject stream, CORVstring delimiter) {
-  CORVtextOutputStream *out = Out(stream);
+  auto *out = StreamRecord<CORVtextOutputStream>(stream);
   if (!out) return;
   out->delimiter = RuntimeLockUnlockStrings(delimiter, out->delimiter);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/ref.h"
 #include "disk_test.h"
 #include "platform/error_codes.h"
@@ -26,20 +27,7 @@ struct FakeEncoding {
   CORVobjectHeader header;
   uint32_t code;
 };
-const CORVclassDecl kFakeEncodingDecl = {"TestTextEncoding",
-                                         nullptr,
-                                         sizeof(FakeEncoding),
-                                         nullptr,
-                                         nullptr,
-                                         nullptr,
-                                         nullptr,
-                                         0,
-                                         nullptr,
-                                         0,
-                                         nullptr,
-                                         0,
-                                         nullptr,
-                                         0};
+const CORVclassDecl kFakeEncodingDecl = corv::ClassDecl("TestTextEncoding", sizeof(FakeEncoding));
 
 Ref<> Encoding(uint32_t code) {
   Ref<FakeEncoding> e = corv::New<FakeEncoding>(&kFakeEncodingDecl);

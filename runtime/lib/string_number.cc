@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
+#include "corv_event_loop.h"
 #include "lib/encoding.h"
 #include "lib/string_record.h"
-#include "platform/clock.h"
 
 namespace {
 
@@ -128,5 +128,5 @@ extern "C" int32_t RuntimeDoubleToInteger(double value) {
 }
 
 extern "C" uint32_t RuntimeTicks(void) {
-  return static_cast<uint32_t>(corv::platform::MillisecondCounter() * 0.06);
+  return CORVCurrentTick();
 }

@@ -62,18 +62,10 @@ int ByteRank(unsigned char b) {
   return ranks[b];
 }
 
-unsigned char LowerForm(uint32_t c) {
-  return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c | 0x20 : c);
-}
-
 size_t RarestIndex(const unsigned char *p, size_t m, const unsigned char *fold) {
   size_t best = m - 1;
   for (size_t i = 0; i < m; ++i)
-    if (ByteRank(fold ? static_cast<unsigned char>(p[i] | (p[i] >= 'A' && p[i] <= 'Z' ? 0x20 : 0))
-                      : p[i]) <
-        ByteRank(fold ? static_cast<unsigned char>(p[best] |
-                                                   (p[best] >= 'A' && p[best] <= 'Z' ? 0x20 : 0))
-                      : p[best]))
+    if (ByteRank(fold ? AsciiLower(p[i]) : p[i]) < ByteRank(fold ? AsciiLower(p[best]) : p[best]))
       best = i;
   return best;
 }
@@ -283,14 +275,14 @@ Matcher::Matcher(uint32_t encoding, std::string_view find, bool caseless)
     for (size_t i = 0; i < folded_.size(); ++i)
       if (IsPureAscii(folded_[i]) &&
           (rareCount_ == 0 ||
-           ByteRank(LowerForm(folded_[i])) < ByteRank(LowerForm(folded_[rareIndex_])))) {
+           ByteRank(AsciiLower(folded_[i])) < ByteRank(AsciiLower(folded_[rareIndex_])))) {
         rareIndex_ = i;
         rareCount_ = 1;
       }
     if (rareCount_ > 0) {
       unsigned char anchor = static_cast<unsigned char>(folded_[rareIndex_]);
       rareBytes_[0] = anchor;
-      rareBytes_[1] = LowerForm(anchor);
+      rareBytes_[1] = static_cast<unsigned char>(AsciiLower(anchor));
       rareCount_ = rareBytes_[1] != anchor ? 2 : 1;
     }
     return;

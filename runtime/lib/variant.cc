@@ -7,8 +7,11 @@
 #include <string>
 
 #include "corv.h"
+#include "corv/class_decl.h"
+#include "corv/exception.h"
 #include "corv_date.h"
 #include "corv_variant.h"
+#include "lib/case_map.h"
 #include "lib/date.h"
 #include "lib/encoding.h"
 #include "lib/variant.h"
@@ -133,8 +136,7 @@ void RetainHeld(const CORVvariant &v) {
 }
 
 [[noreturn]] void RaiseTypeMismatch() {
-  CORVRaiseNew(CORVBindDeclaration(&kTypeMismatchExceptionDecl));
-  std::abort();  // only when the class cannot be bound
+  corv::RaiseNew(&kTypeMismatchExceptionDecl);
 }
 
 CORVstring AsciiString(const char *text, size_t length) {
@@ -184,9 +186,7 @@ int AsciiEquality(CORVstring a, CORVstring b) {
     unsigned char x = pa[i], y = pb[i];
     if ((x | y) >= 0x80) return -1;
     if (x == y) continue;
-    if (x >= 'a' && x <= 'z') x -= 32;
-    if (y >= 'a' && y <= 'z') y -= 32;
-    if (x != y) return 0;
+    if (corv::AsciiUpper(x) != corv::AsciiUpper(y)) return 0;
   }
   return 1;
 }
@@ -197,11 +197,8 @@ void VariantBoxFinalizer(CORVobject self) {
 
 }  // namespace
 
-const CORVclassDecl kVariantDecl = {"Variant", nullptr, sizeof(CORVvariantObject),
-                                    nullptr,   nullptr, VariantBoxFinalizer,
-                                    nullptr,   0,       nullptr,
-                                    0,         nullptr, 0,
-                                    nullptr,   0};
+const CORVclassDecl kVariantDecl =
+    corv::ClassDecl("Variant", sizeof(CORVvariantObject)).Finalizer(VariantBoxFinalizer);
 
 extern "C" CORVobject CORVVariantToObject(const CORVvariant *variant) {
   if (!variant) return nullptr;
@@ -228,10 +225,6 @@ extern "C" CORVvariant CORVVariantFromObjectForm(CORVobject object) {
 
 namespace {
 
-uint32_t AsciiUpper(uint32_t c) {
-  return c >= 'a' && c <= 'z' ? c - 32 : c;
-}
-
 // The hash of the leading ASCII bytes of single-byte text, and in *end where
 // they stop. Four bytes a step: the same sum as one byte a step, with only
 // one multiplication on the chain from step to step.
@@ -241,10 +234,10 @@ uint32_t HashAsciiPrefix(const unsigned char *p, uint32_t length, uint32_t *end)
   for (; i + 4 <= length; i += 4) {
     uint32_t a = p[i], b = p[i + 1], c = p[i + 2], d = p[i + 3];
     if ((a | b | c | d) >= 0x80) break;
-    h = h * k31x4 + AsciiUpper(a) * k31x3 + AsciiUpper(b) * k31x2 + AsciiUpper(c) * k31 +
-        AsciiUpper(d);
+    h = h * k31x4 + corv::AsciiUpper(a) * k31x3 + corv::AsciiUpper(b) * k31x2 +
+        corv::AsciiUpper(c) * k31 + corv::AsciiUpper(d);
   }
-  for (; i < length && p[i] < 0x80; ++i) h = h * k31 + AsciiUpper(p[i]);
+  for (; i < length && p[i] < 0x80; ++i) h = h * k31 + corv::AsciiUpper(p[i]);
   *end = i;
   return h;
 }
@@ -258,7 +251,7 @@ struct KeyHash {
     if (c == 0x212A) c = 'K';  // Kelvin sign
     if (c == 0x017F) c = 'S';  // long s
     if (c < 0x80) {
-      h = h * 31 + AsciiUpper(c);
+      h = h * 31 + corv::AsciiUpper(c);
       inForeignRun = false;
     } else if (!inForeignRun) {
       h = h * 31 + static_cast<uint32_t>(-128);  // 0x80 as a signed byte
@@ -288,13 +281,8 @@ uint32_t corv::HashStringKey(CORVstring s) {
   bool utf8 = encoding == kEncodingUTF8 || encoding == kEncodingASCII;
   // Bytes that are no text fall through, to be hashed as they are.
   if (!utf8 && !corv::IsHostUTF16(encoding) && HashConvertedText(s, &hash)) return hash.h;
-  int unit = 1;
-  bool bigEndian = false;
-  if (encoding == kEncodingUTF16 || encoding == 0x14000100u) unit = 2;
-  if (encoding == 0x10000100u) unit = 2, bigEndian = true;
-  if (encoding == 0x0C000100u || encoding == 0x0D000100u) unit = 4;
-  if (encoding == 0x0E000100u) unit = 4, bigEndian = true;
-  if (unit == 1) {
+  UnitLayout units = UnitLayoutOf(encoding);
+  if (units.size == 1) {
     uint32_t i = 0;
     hash.h = HashAsciiPrefix(p, length, &i);  // most keys are all ASCII
     while (i < length) {
@@ -313,11 +301,7 @@ uint32_t corv::HashStringKey(CORVstring s) {
     }
     return hash.h;
   }
-  for (uint32_t i = 0; i + unit <= length; i += unit) {
-    uint32_t c = 0;
-    for (int b = 0; b < unit; ++b) c = c << 8 | p[i + (bigEndian ? b : unit - 1 - b)];
-    hash.Feed(c);
-  }
+  for (uint32_t i = 0; i + units.size <= length; i += units.size) hash.Feed(units.At(p + i));
   return hash.h;
 }
 

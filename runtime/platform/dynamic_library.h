@@ -7,8 +7,9 @@
 
 namespace corv::platform {
 
-/// Loads a library by path or by name; null when it cannot be loaded.
-void *LoadLibrary(const std::string &pathOrName);
+/// Loads a library by path or by name; null when it cannot be loaded, with
+/// the system loader's own explanation in `*message` when one is given.
+void *LoadLibrary(const std::string &pathOrName, std::string *message = nullptr);
 /// The address of an exported symbol; null when there is none.
 void *FindSymbol(void *library, const char *name);
 /// Writes library bytes to a new private temporary file whose name ends

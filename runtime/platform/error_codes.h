@@ -6,10 +6,10 @@
 
 namespace corv::platform {
 
-/// The code a FolderItem keeps in LastErrorCode for a platform error: 101
-/// not found, 102 access denied, 103 out of memory or space, 104 busy, 105
-/// invalid name, 80 target exists, 145 folder not empty; any other error
-/// number is kept as it is.
+/// The code a FolderItem keeps in LastErrorCode for a platform error (the
+/// kFolderItemError… codes: not found, access denied, out of memory or
+/// space, busy, invalid name, target exists, folder not empty); any other
+/// error number is kept as it is.
 int32_t FolderItemErrorCode(int error);
 
 /// The code an IPC socket reports for a platform socket error: the BSD

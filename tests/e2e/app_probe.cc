@@ -6,6 +6,7 @@
 
 #include "core/failure.h"
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/exception.h"
 #include "corv/folder_item.h"
 #include "corvane_ide.h"
@@ -61,27 +62,10 @@ int32_t ProbeRun(CORVobject, CORVobject args) {
   return 0;
 }
 
-void Wrapper(CORVobject app, CORVAppFunction function) {
-  CORVCallFunctionWithExceptionHandling(app, function);
-}
-
-const CORVmethodDecl kMethods[] = {
-    {"_CallFunctionWithExceptionHandling", "%%p", reinterpret_cast<void *>(&Wrapper)}};
 const CORVhandlerDecl kHandlers[] = {{"Run", reinterpret_cast<void *>(&ProbeRun)}};
-const CORVclassDecl kProbeAppDecl = {"ProbeApp",
-                                     &kConsoleApplicationDecl,
-                                     sizeof(CORVconsoleApplication),
-                                     nullptr,
-                                     nullptr,
-                                     nullptr,
-                                     kMethods,
-                                     1,
-                                     nullptr,
-                                     0,
-                                     nullptr,
-                                     0,
-                                     kHandlers,
-                                     1};
+const CORVclassDecl kProbeAppDecl = corv::ClassDecl("ProbeApp", sizeof(CORVconsoleApplication))
+                                        .Super(&kConsoleApplicationDecl)
+                                        .Handlers(kHandlers);
 
 void ProbeEntry() {
   RuntimeInit();

@@ -1,7 +1,9 @@
 // Plugins built for the plugin host's tests. TEST_PLUGIN_WHICH picks one:
-// 1 registers a base class, a derived class, a module and class "Dup";
+// 1 registers a base class, a derived class, a subclass of a class the
+// test makes, a module and class "Dup";
 // 2 registers class "Dup" too, and a method without an implementation;
 // 3 declares interface version 2, too old for classes.
+#include "corv/plugin_definition.h"
 #include "corv_plugin.h"
 
 namespace {
@@ -20,26 +22,24 @@ int32_t Twice(int32_t x) {
 void Nothing(CORVobject) {}
 
 const CORVpluginMethodDefinition kDupMethods[] = {{"Which() as Integer", (void *)&Which}};
-const CORVpluginClassDefinition kDup = {"Dup",   nullptr, nullptr,     8, &Nothing, &Nothing,
-                                        nullptr, 0,       kDupMethods, 1, nullptr,  0};
-const CORVpluginClassDefinition kBase = {"TestPluginBase", nullptr, nullptr, 4, nullptr, nullptr,
-                                         nullptr,          0,       nullptr, 0, nullptr, 0};
+const CORVpluginClassDefinition kDup =
+    corv::PluginClass("Dup").DataSize(8).Constructor(&Nothing).Destructor(&Nothing).Methods(
+        kDupMethods);
+const CORVpluginClassDefinition kBase = corv::PluginClass("TestPluginBase").DataSize(4);
 const CORVpluginEventDefinition kEvents[] = {{"Changed(value as Integer)"}};
-const CORVpluginClassDefinition kDerived = {"TestPluginDerived",
-                                            "TestPluginBase",
-                                            nullptr,
-                                            12,
-                                            nullptr,
-                                            nullptr,
-                                            nullptr,
-                                            0,
-                                            kDupMethods,
-                                            1,
-                                            kEvents,
-                                            1};
+const CORVpluginClassDefinition kDerived = corv::PluginClass("TestPluginDerived")
+                                               .Super("TestPluginBase")
+                                               .DataSize(12)
+                                               .Methods(kDupMethods)
+                                               .Events(kEvents);
+// Its superclass is no plugin's: the test makes a class of that name.
+const CORVpluginClassDefinition kImageChild =
+    corv::PluginClass("TestPluginImageChild").Super("TestImageBase");
 const CORVpluginMethodDefinition kModuleMethods[] = {
     {"Twice(x as Integer) as Integer", (void *)&Twice}};
-const CORVpluginModuleDefinition kModule = {"TestModule", kModuleMethods, 1, nullptr, 0};
+const CORVpluginModuleDefinition kModule = corv::PluginModule("TestModule").Methods(kModuleMethods);
+// A count without its table, which the host must refuse; written out because
+// no well-formed definition has one.
 const CORVpluginClassDefinition kMissingTable = {
     "TestPluginBroken", nullptr, nullptr, 0, nullptr, nullptr, nullptr, 2, nullptr, 0, nullptr, 0};
 
@@ -63,6 +63,7 @@ extern "C" __attribute__((visibility("default"))) void CORVPluginMain(CORVPlugin
   if (TEST_PLUGIN_WHICH == 1) {
     registerClass(&kBase);
     registerClass(&kDerived);
+    registerClass(&kImageChild);
     registerModule(&kModule);
   } else {
     static const CORVpluginMethodDefinition unimplemented = {"Missing()",

@@ -6,6 +6,7 @@
 //     ... the body raised KeyNotFoundException (or a subclass) ...
 #pragma once
 
+#include <cstdlib>
 #include <exception>
 #include <utility>
 
@@ -28,6 +29,14 @@ class LanguageException : public std::exception {
  private:
   Ref<> exception_;
 };
+
+/// Raises a new exception of the declared class. It never returns: when the
+/// class cannot be bound (which is reported) nothing could catch it, and the
+/// process ends.
+[[noreturn]] inline void RaiseNew(const CORVclassDecl *decl) {
+  CORVRaiseNew(CORVBindDeclaration(decl));
+  std::abort();
+}
 
 /// Runs `body` and returns the language exception it raised when that is of
 /// the class of `decl` or a subclass (the caller holds one reference), or nil

@@ -8,11 +8,22 @@
 
 #include <cerrno>
 
+#include "platform/path.h"
+#include "platform/special_folders.h"
+
 namespace corv::platform {
 
-void *LoadLibrary(const std::string &pathOrName) {
-  if (pathOrName.empty()) return nullptr;
-  return dlopen(pathOrName.c_str(), RTLD_NOW | RTLD_LOCAL);
+void *LoadLibrary(const std::string &pathOrName, std::string *message) {
+  if (pathOrName.empty()) {
+    if (message) *message = "no library named";
+    return nullptr;
+  }
+  void *library = dlopen(pathOrName.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!library && message) {
+    const char *reason = dlerror();
+    *message = reason ? reason : "the library cannot be loaded";
+  }
+  return library;
 }
 
 void *FindSymbol(void *library, const char *name) {
@@ -21,11 +32,9 @@ void *FindSymbol(void *library, const char *name) {
 }
 
 std::string WriteTemporaryLibrary(const std::string &fileName, const std::vector<uint8_t> &bytes) {
-  const char *folder = getenv("TMPDIR");
-  std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/cvtXXXXXX";
   std::string safeName;
   for (char c : fileName) safeName += (c == '/' || c == 0) ? '_' : c;
-  pattern += safeName;
+  std::string pattern = JoinPath(TemporaryFolder(), "cvtXXXXXX" + safeName);
   std::vector<char> path(pattern.begin(), pattern.end());
   path.push_back(0);
   int fd = mkstemps(path.data(), static_cast<int>(safeName.size()));

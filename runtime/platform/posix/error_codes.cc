@@ -3,32 +3,34 @@
 
 #include <errno.h>
 
+#include "corv_folderitem.h"
+
 namespace corv::platform {
 
 int32_t FolderItemErrorCode(int error) {
   switch (error) {
     case ENOENT:
     case ENOTDIR:
-      return 101;
+      return kFolderItemErrorNotFound;
     case EACCES:
     case EPERM:
     case EROFS:
-      return 102;
+      return kFolderItemErrorAccessDenied;
     case ENOMEM:
     case ENOSPC:
     case EDQUOT:
-      return 103;
+      return kFolderItemErrorNoSpace;
     case EBUSY:
     case ETXTBSY:
-      return 104;
+      return kFolderItemErrorBusy;
     case ENAMETOOLONG:
     case EINVAL:
     case EILSEQ:
-      return 105;
+      return kFolderItemErrorInvalidName;
     case EEXIST:
-      return 80;
+      return kFolderItemErrorTargetExists;
     case ENOTEMPTY:
-      return 145;
+      return kFolderItemErrorFolderNotEmpty;
     default:
       return error;
   }
