@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/console.h"
 #include "corv/date.h"
 #include "corv/exception.h"
@@ -30,20 +31,9 @@ Server *gServer = nullptr;
 
 void OnAccepted(CORVobject listener);
 const CORVhandlerDecl kListenerHandlers[] = {{"Connected", reinterpret_cast<void *>(&OnAccepted)}};
-const CORVclassDecl kListenerDecl = {.name = "IDESimListener",
-                                     .super = &kIPCSocketDecl,
-                                     .instanceSize = sizeof(CORVipcSocket),
-                                     .initializer = nullptr,
-                                     .destructor = nullptr,
-                                     .finalizer = nullptr,
-                                     .methods = nullptr,
-                                     .methodCount = 0,
-                                     .events = nullptr,
-                                     .eventCount = 0,
-                                     .properties = nullptr,
-                                     .propertyCount = 0,
-                                     .handlers = kListenerHandlers,
-                                     .handlerCount = std::size(kListenerHandlers)};
+const CORVclassDecl kListenerDecl = corv::ClassDecl("IDESimListener", sizeof(CORVipcSocket))
+                                        .Super(&kIPCSocketDecl)
+                                        .Handlers(kListenerHandlers);
 
 // Starts listening; false (with the reason on standard error) when it cannot.
 bool Listen(Server &server) {
@@ -153,20 +143,10 @@ void Wrapper(CORVobject app, CORVAppFunction function) {
 const CORVmethodDecl kMethods[] = {
     {"_CallFunctionWithExceptionHandling", "%%p", reinterpret_cast<void *>(&Wrapper)}};
 const CORVhandlerDecl kHandlers[] = {{"Run", reinterpret_cast<void *>(&SimRun)}};
-const CORVclassDecl kSimAppDecl = {.name = "CorvaneIDESim",
-                                   .super = &kConsoleApplicationDecl,
-                                   .instanceSize = sizeof(CORVconsoleApplication),
-                                   .initializer = nullptr,
-                                   .destructor = nullptr,
-                                   .finalizer = nullptr,
-                                   .methods = kMethods,
-                                   .methodCount = std::size(kMethods),
-                                   .events = nullptr,
-                                   .eventCount = 0,
-                                   .properties = nullptr,
-                                   .propertyCount = 0,
-                                   .handlers = kHandlers,
-                                   .handlerCount = std::size(kHandlers)};
+const CORVclassDecl kSimAppDecl = corv::ClassDecl("CorvaneIDESim", sizeof(CORVconsoleApplication))
+                                      .Super(&kConsoleApplicationDecl)
+                                      .Methods(kMethods)
+                                      .Handlers(kHandlers);
 
 void SimEntry() {
   RuntimeInit();

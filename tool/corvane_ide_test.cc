@@ -8,6 +8,7 @@
 
 #include "app.h"
 #include "core/app_state.h"
+#include "corv/class_decl.h"
 #include "corv/folder_item.h"
 #include "disk_test.h"
 #include "free_ipc_path.h"
@@ -27,20 +28,9 @@ void Wrapper(CORVobject app, CORVAppFunction function) {
 }
 const CORVmethodDecl kAppMethods[] = {
     {"_CallFunctionWithExceptionHandling", "%%p", reinterpret_cast<void *>(&Wrapper)}};
-const CORVclassDecl kTestAppDecl = {.name = "IDETestApp",
-                                    .super = &kConsoleApplicationDecl,
-                                    .instanceSize = sizeof(CORVconsoleApplication),
-                                    .initializer = nullptr,
-                                    .destructor = nullptr,
-                                    .finalizer = nullptr,
-                                    .methods = kAppMethods,
-                                    .methodCount = std::size(kAppMethods),
-                                    .events = nullptr,
-                                    .eventCount = 0,
-                                    .properties = nullptr,
-                                    .propertyCount = 0,
-                                    .handlers = nullptr,
-                                    .handlerCount = 0};
+const CORVclassDecl kTestAppDecl = corv::ClassDecl("IDETestApp", sizeof(CORVconsoleApplication))
+                                       .Super(&kConsoleApplicationDecl)
+                                       .Methods(kAppMethods);
 
 uint32_t Now() {
   return corv::platform::MillisecondCounter();

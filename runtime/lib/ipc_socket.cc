@@ -24,6 +24,7 @@
 
 #include "core/event_loop.h"
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/ref.h"
 #include "lib/stream_file.h"
 #include "platform/clock.h"
@@ -314,22 +315,11 @@ const CORVpropertyDecl kIPCSocketProperties[] = {
 
 }  // namespace
 
-const CORVclassDecl kIPCSocketDecl = {
-    .name = "IPCSocket",
-    .super = nullptr,
-    .instanceSize = sizeof(CORVipcSocket),
-    .initializer = IPCSocketInitializer,
-    .destructor = nullptr,
-    .finalizer = IPCSocketFinalizer,
-    .methods = nullptr,
-    .methodCount = 0,
-    .events = kIPCSocketEvents,
-    .eventCount = std::size(kIPCSocketEvents),
-    .properties = kIPCSocketProperties,
-    .propertyCount = std::size(kIPCSocketProperties),
-    .handlers = nullptr,
-    .handlerCount = 0,
-};
+const CORVclassDecl kIPCSocketDecl = corv::ClassDecl("IPCSocket", sizeof(CORVipcSocket))
+                                         .Initializer(IPCSocketInitializer)
+                                         .Finalizer(IPCSocketFinalizer)
+                                         .Events(kIPCSocketEvents)
+                                         .Properties(kIPCSocketProperties);
 
 extern "C" uint16_t CORVIPCSocketPort(CORVstring path) {
   const char *bytes = CORVStringBytes(path);

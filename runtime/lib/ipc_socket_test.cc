@@ -6,6 +6,7 @@
 
 #include "core/app_state.h"
 #include "corv.h"
+#include "corv/class_decl.h"
 #include "corv/ipc_socket.h"
 #include "free_ipc_path.h"
 #include "platform/clock.h"
@@ -21,13 +22,7 @@ using corv::String;
 // A subclass of IPCSocket with the given event handlers.
 template <size_t N>
 constexpr CORVclassDecl SocketSubclass(const char *name, const CORVhandlerDecl (&handlers)[N]) {
-  CORVclassDecl decl{};
-  decl.name = name;
-  decl.super = &kIPCSocketDecl;
-  decl.instanceSize = sizeof(CORVipcSocket);
-  decl.handlers = handlers;
-  decl.handlerCount = N;
-  return decl;
+  return corv::ClassDecl(name, sizeof(CORVipcSocket)).Super(&kIPCSocketDecl).Handlers(handlers);
 }
 
 // What the test sockets' handlers saw, in order: "C" Connected, "D"
@@ -313,20 +308,9 @@ void Wrapper(CORVobject app, CORVAppFunction function) {
 }
 const CORVmethodDecl kAppMethods[] = {
     {"_CallFunctionWithExceptionHandling", "%%p", reinterpret_cast<void *>(&Wrapper)}};
-const CORVclassDecl kAppDecl = {.name = "IPCTestApp",
-                                .super = &kConsoleApplicationDecl,
-                                .instanceSize = sizeof(CORVconsoleApplication),
-                                .initializer = nullptr,
-                                .destructor = nullptr,
-                                .finalizer = nullptr,
-                                .methods = kAppMethods,
-                                .methodCount = std::size(kAppMethods),
-                                .events = nullptr,
-                                .eventCount = 0,
-                                .properties = nullptr,
-                                .propertyCount = 0,
-                                .handlers = nullptr,
-                                .handlerCount = 0};
+const CORVclassDecl kAppDecl = corv::ClassDecl("IPCTestApp", sizeof(CORVconsoleApplication))
+                                   .Super(&kConsoleApplicationDecl)
+                                   .Methods(kAppMethods);
 
 TEST_F(IPCSocketTest, DoEventsPollsEveryLiveSocket) {
   CORVobject app = CORVInstantiateDeclaration(&kAppDecl);
