@@ -10,8 +10,8 @@
 #include "core/plugin_host.h"
 #include "core/runtime_classes.h"
 #include "corv.h"
-#include "image_builder.h"
 #include "platform/process.h"
+#include "shell_plugin_record.h"
 
 namespace {
 
@@ -49,14 +49,10 @@ void BM_SpawnTrue(benchmark::State &state) {
 BENCHMARK(BM_SpawnTrue)->Unit(benchmark::kMicrosecond);
 
 void BM_ShellExecuteTrue(benchmark::State &state) {
-  static kilnrun_image::Bytes rsrc;
-  if (rsrc.empty()) {
-    std::string path = "Kilnrun Libs\\Shell.so";
-    kilnrun_image::Bytes data(path.begin(), path.end());
-    data.push_back(0);
-    kilnrun_image::AddResource(&rsrc, CORV_FOUR_CHAR('C', 'V', 'n', 'x'), 0, data, "");
-    registerResources(rsrc.data(), static_cast<uint32_t>(rsrc.size()), 0);
-    corv::SetPluginBaseFolder(KILNRUN_TOOL_FOLDER);
+  static bool installed = false;
+  if (!installed) {
+    installed = true;
+    corv::testing::RegisterShellPluginRecord(KILNRUN_TOOL_FOLDER);
     corv::RegisterRuntimeClassDeclarations();
     corv::InstallPlugins();
     corv::ProcessPluginClasses();

@@ -5,6 +5,7 @@
 #include "corv/class_decl.h"
 #include "corv/console.h"
 #include "corv/exception.h"
+#include "corvane_ide.h"
 #include "plugin_entries.h"
 #include "project.h"
 #include "shell.h"
@@ -54,6 +55,27 @@ int32_t AppEventRun(CORVobject self, CORVobject args) {
   corv::StdErr()->WriteLine(
       "Error: This build of Kilnrun can only report its version (kilnrun --version).");
   return 1;
+}
+
+void AppCloseIDEWindows(CORVobject, const corv::StringArray &names, bool closeLastWindow) {
+  corv::StringArray lines = corv::NewArray<corv::String>();
+  lines.Append("dim i as integer");
+  lines.Append("dim name, names(-1) as string");
+  if (!closeLastWindow) lines.Append("if windowCount < 2 then return");
+  // The names go in as they are: the IDE's own script has no escapes.
+  for (int32_t i = 0; i <= names.UBound(); ++i)
+    lines.Append(corv::String("names.append \"") + names(i) + "\"");
+  lines.Append("for each name in names");
+  lines.Append("for i = 0 to windowCount - 1");
+  lines.Append("if instr( windowTitle(i), \"[\"+ name +\"]\" ) > 0 then");
+  lines.Append("SelectWindow windowTitle(i)");
+  lines.Append("DoCommand( \"CloseWindow\" )");
+  lines.Append("exit");
+  lines.Append("end");
+  lines.Append("next");
+  lines.Append("next");
+  CorvaneIDE::SendScript(corv::Join(lines, corv::Chr(10)));
+  RuntimeDoEvents(250);
 }
 
 void KilnrunImageEntry() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "corv.h"
+#include "corv/string.h"
 
 namespace kilnrun {
 
@@ -14,6 +15,11 @@ extern const CORVclassDecl kAppDecl;
 
 /// Event_Run: the run; its result is the process exit code.
 int32_t AppEventRun(CORVobject self, CORVobject args);
+
+/// App.CloseIDEWindows: asks the IDE to close, for each name, the first
+/// window whose title holds the name in square brackets; unless
+/// `closeLastWindow`, a sole open window stays. Then lets 250 ms pass.
+void AppCloseIDEWindows(CORVobject self, const corv::StringArray &names, bool closeLastWindow);
 
 /// The image entry this executable stands in for: the start sequence of the
 /// application (class set-up, plugins, the App object, Run, exit).

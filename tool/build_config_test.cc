@@ -16,7 +16,9 @@
 #include "platform/directory.h"
 #include "platform/executable.h"
 #include "platform/path.h"
-#include "shell_plugin_for_tests.h"
+#include "plugin_entries.h"
+#include "shell.h"
+#include "shell_plugin_record.h"
 #include "source_control.h"
 
 namespace {
@@ -55,7 +57,15 @@ std::string Entry(corv::Dictionary *dictionary, const char *key) {
 
 class BuildConfigTest : public corv::testing::DiskTest {
  protected:
-  static void SetUpTestSuite() { kilnrun::testing::LoadShellPlugin(KILNRUN_TOOL_FOLDER); }
+  static void SetUpTestSuite() {
+    static bool loaded = false;  // once for this fixture and the one built on it
+    if (loaded) return;
+    loaded = true;
+    corv::testing::RegisterShellPluginRecord(KILNRUN_TOOL_FOLDER);
+    CORVBindDeclaration(&kilnrun::kShellDecl);
+    RuntimeInitExternalClasses();
+    kilnrun::LookUpPluginEntries();
+  }
   void SetUp() override {
     DiskTest::SetUp();
     gOut.clear();

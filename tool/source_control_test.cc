@@ -9,10 +9,10 @@
 
 #include "core/plugin_host.h"
 #include "disk_test.h"
-#include "image_builder.h"
 #include "platform/path.h"
 #include "plugin_entries.h"
 #include "shell.h"
+#include "shell_plugin_record.h"
 
 namespace {
 
@@ -51,13 +51,7 @@ std::string Svn(const std::string &arguments) {
 class SourceControlTest : public corv::testing::DiskTest {
  protected:
   static void SetUpTestSuite() {
-    static kilnrun_image::Bytes resources;  // the resource table points into it
-    std::string path = "Kilnrun Libs\\Shell.so";
-    kilnrun_image::Bytes data(path.begin(), path.end());
-    data.push_back(0);
-    kilnrun_image::AddResource(&resources, CORV_FOUR_CHAR('C', 'V', 'n', 'x'), 0, data, "");
-    registerResources(resources.data(), static_cast<uint32_t>(resources.size()), 0);
-    corv::SetPluginBaseFolder(KILNRUN_TOOL_FOLDER);
+    corv::testing::RegisterShellPluginRecord(KILNRUN_TOOL_FOLDER);
     CORVBindDeclaration(&kilnrun::kShellDecl);
     RuntimeInitExternalClasses();
     kilnrun::LookUpPluginEntries();

@@ -14,9 +14,9 @@
 #include "corv/ref.h"
 #include "corv/string.h"
 #include "corv_shell.h"
-#include "image_builder.h"
 #include "platform/file_handle.h"
 #include "runtime_test.h"
+#include "shell_plugin_record.h"
 
 namespace {
 
@@ -112,13 +112,7 @@ std::string ProcessStates(const std::string &pids) {
 class ShellTest : public corv::testing::RuntimeTest {
  protected:
   static void SetUpTestSuite() {
-    static kilnrun_image::Bytes rsrc;  // the resource table points into it
-    std::string path = "Kilnrun Libs\\Shell.so";
-    kilnrun_image::Bytes data(path.begin(), path.end());
-    data.push_back(0);
-    kilnrun_image::AddResource(&rsrc, CORV_FOUR_CHAR('C', 'V', 'n', 'x'), 0, data, "");
-    registerResources(rsrc.data(), static_cast<uint32_t>(rsrc.size()), 0);
-    corv::SetPluginBaseFolder(KILNRUN_TOOL_FOLDER);
+    corv::testing::RegisterShellPluginRecord(KILNRUN_TOOL_FOLDER);
     corv::RegisterRuntimeClassDeclarations();
     corv::InstallPlugins();
     corv::ProcessPluginClasses();

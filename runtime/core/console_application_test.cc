@@ -344,6 +344,25 @@ TEST_F(AppTest, BackgroundTasksRunWhenDueAndTheLoopCheckOncePerTick) {
   EXPECT_FALSE(getUserCancelled());  // standard input is not a terminal here
 }
 
+TEST_F(AppTest, ABackgroundTaskKeepsItsPeriodAcrossTheTickWrap) {
+  // Registered 4 ticks before the tick counter restarts at 0 with the
+  // millisecond counter.
+  corv::platform::FixMillisecondCounterForTest(0xFFFFFFFFu - 50);
+  int runs = 0;
+  int32_t id = PluginRegisterBackgroundTask(&CountRun, &runs, 10, false);
+  struct Step {
+    uint32_t milliseconds;  // after the wrap
+    int runs;
+  } steps[] = {{20, 0}, {90, 0}, {100, 1}};  // 5, 9 and 10 ticks after registering
+  for (const Step &step : steps) {
+    corv::platform::FixMillisecondCounterForTest(step.milliseconds);
+    corv::RunBackgroundTasks();
+    EXPECT_EQ(runs, step.runs) << step.milliseconds;
+  }
+  PluginUnregisterBackgroundTask(id);
+  corv::platform::ResumeSystemClockForTest();
+}
+
 int gFired = 0;
 void RemovingAction(CORVobject timer) {
   ++gFired;

@@ -122,7 +122,8 @@ void RunBackgroundTasks() {
   for (size_t i = gTasks.size(); i-- > 0;) {
     if (i >= gTasks.size()) continue;
     BackgroundTask &task = gTasks[i];
-    if (task.disabledWhileLooping || tick - task.lastRun < task.periodTicks) continue;
+    if (task.disabledWhileLooping || CORVElapsedTicks(task.lastRun, tick) < task.periodTicks)
+      continue;
     task.lastRun = tick;
     CORVBackgroundTaskFunction function = task.function;
     void *context = task.context;
@@ -166,6 +167,12 @@ extern "C" uint32_t CORVCurrentMilliseconds(void) {
 
 extern "C" uint32_t CORVCurrentTick(void) {
   return corv::TicksOf(corv::platform::MillisecondCounter());
+}
+
+extern "C" uint32_t CORVElapsedTicks(uint32_t earlier, uint32_t later) {
+  // Ticks run from 0 to 2^32 × 0.06 (truncated), then start again at 0.
+  constexpr uint32_t kTicksPerRound = 257698038;
+  return later >= earlier ? later - earlier : later + (kTicksPerRound - earlier);
 }
 
 extern "C" void RuntimeDoEvents(int32_t milliseconds) {

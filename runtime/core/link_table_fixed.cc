@@ -21,6 +21,7 @@ const CORVlinkEntry kFixedEntries[] = {
 #include "lib/dictionary.entries"
 #include "lib/folder_item.entries"
 #include "lib/stream.entries"
+#include "lib/ipc_socket.entries"
 #include "lib/string.entries"
 #include "lib/console.entries"
 };

@@ -29,6 +29,7 @@ void RegisterRuntimeClassDeclarations() {
       &kIllegalLockingExceptionDecl,
       &kDictionaryDecl,
       &kDateDecl,
+      &kIPCSocketDecl,
   };
   for (const CORVclassDecl *decl : kDeclarations) CORVRegisterDeclaration(decl);
 }

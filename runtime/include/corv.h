@@ -11,6 +11,7 @@
 #include "corv_event_loop.h"
 #include "corv_exception.h"
 #include "corv_folderitem.h"
+#include "corv_ipc_socket.h"
 #include "corv_loader.h"
 #include "corv_object.h"
 #include "corv_plugin.h"

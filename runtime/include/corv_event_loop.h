@@ -31,6 +31,12 @@ uint32_t CORVCurrentMilliseconds(void);
 /* The tick (1/60 s) now: the millisecond counter × 0.06, truncated. */
 uint32_t CORVCurrentTick(void);
 
+/* The ticks from `earlier` to `later`, both read from the tick counter,
+ * also when the counter went round in between: it restarts at 0 when the
+ * millisecond counter wraps (every 49.7 days), so deadlines compare elapsed
+ * ticks rather than absolute values. */
+uint32_t CORVElapsedTicks(uint32_t earlier, uint32_t later);
+
 /* Timer: fires its Action event after `Period` milliseconds, once (mode 1)
  * or repeatedly (mode 2), from inside event-loop steps. */
 typedef struct CORVtimer {

@@ -45,16 +45,26 @@ bool IcuDecode(uint32_t codePage, const char *bytes, size_t length, std::u16stri
   if (!cnv) return false;
   out->resize(length * 2 + 2);
   UErrorCode status = U_ZERO_ERROR;
+  const ByteOverrides *overrides = ByteOverridesOf(codePage);
+  const char *converted = bytes;
+  std::string spaced;
   if (exact) {
     ucnv_setToUCallBack(cnv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
     if (U_FAILURE(status)) return false;
+    // An overridden byte has its character whatever the converter thinks of
+    // it (IBM's 852 leaves AA unassigned), so the converter sees a space.
+    if (overrides) {
+      spaced.assign(bytes, length);
+      for (char &b : spaced)
+        if (overrides->character[static_cast<unsigned char>(b)]) b = ' ';
+      converted = spaced.data();
+    }
   }
-  int32_t n = ucnv_toUChars(cnv.get(), out->data(), static_cast<int32_t>(out->size()), bytes,
+  int32_t n = ucnv_toUChars(cnv.get(), out->data(), static_cast<int32_t>(out->size()), converted,
                             static_cast<int32_t>(length), &status);
   if (U_FAILURE(status)) return false;
   out->resize(static_cast<size_t>(n));
   // Overrides are of single-byte pages, whose converters give one unit a byte.
-  const ByteOverrides *overrides = ByteOverridesOf(codePage);
   if (overrides && out->size() == length)
     for (size_t i = 0; i < length; ++i)
       if (char16_t c = overrides->character[static_cast<unsigned char>(bytes[i])]) (*out)[i] = c;

@@ -86,6 +86,22 @@ TEST_F(CompareTest, MixedEncodingsAreReconciled) {
   EXPECT_EQ(Cmp(Bytes("abc", kEncodingASCII), "ABC"), 0);
 }
 
+TEST_F(CompareTest, BytesOfMicrosoftsTablesAreTextLikeAnyOther) {
+  // Where ICU's converter differs from Microsoft's table, or has nothing
+  // (852's AA), the byte still holds the character it converts to.
+  struct {
+    uint32_t page;
+    const char *byte;
+    const char *utf8;
+  } cases[] = {{852, "\xAA", "\xC2\xAC"}, {437, "\xE6", "\xC2\xB5"}, {869, "\x88", "\xC2\xB7"}};
+  for (const auto &c : cases) {
+    String text = Bytes(std::string("x") + c.byte, CodePage(c.page));
+    EXPECT_EQ(Cmp(text, String(std::string("X") + c.utf8)), 0) << c.page;
+    EXPECT_EQ(Cmp(text, String::Adopt(RuntimeConvertString(text.get(), kEncodingUTF8))), 0)
+        << c.page;
+  }
+}
+
 TEST_F(CompareTest, OtherEncodingsUseTheCollator) {
   String a = Bytes("caf\xE9", CodePage(1252)), b = Bytes("CAF\xC9", CodePage(1252));
   EXPECT_EQ(Cmp(a, b), 0);

@@ -22,7 +22,9 @@ extern "C" int32_t StringCountFields(CORVstring source, CORVstring delimiter) {
 extern "C" CORVstring StringNthField(CORVstring source, CORVstring delimiter, int32_t n) {
   if (!source || !delimiter || n <= 0) return nullptr;
   corv::String d = corv::ConvertTo(delimiter, source->encoding);
-  if (d.empty()) return nullptr;
+  // A delimiter with no text in the source's encoding occurs nowhere: the
+  // source is its one field, as CountFields counts and Split cuts it.
+  if (d.empty()) return n == 1 ? RuntimeLockString(source) : nullptr;
   std::string_view text(CORVStringBytes(source), source->length);
   corv::Matcher matcher(source->encoding, d.view(), true);
   size_t fieldStart = 0, begin, end;

@@ -48,6 +48,18 @@ TEST_F(FieldsTest, NthField) {
   EXPECT_EQ(corv::CountFields(sjis, Bytes("{", 0xA01)), 1);
 }
 
+TEST_F(FieldsTest, DelimiterWithoutTextInTheSourceEncodingOccursNowhere) {
+  // Half a UTF-16 unit and bytes of no known code give no text to look for:
+  // the source is its one field, as CountFields counts and Split cuts it.
+  String source = Bytes("a,b", 0x410);  // DOS Latin 1
+  for (const String &delimiter :
+       {Bytes(std::string_view("a\0X", 3), kEncodingUTF16), Bytes(",", 0x7FFF)}) {
+    EXPECT_EQ(corv::CountFields(source, delimiter), 1);
+    EXPECT_EQ(corv::NthField(source, delimiter, 1).get(), source.get());
+    EXPECT_TRUE(corv::NthField(source, delimiter, 2).empty());
+  }
+}
+
 TEST_F(FieldsTest, TrimAscii) {
   EXPECT_TRUE(corv::Trim("     ").empty());
   EXPECT_EQ(BytesOf(corv::Trim("  x ")), "x");

@@ -17,6 +17,9 @@ uint32_t CoarseMillisecondCounter();
 /// steps the time itself, until ResumeSystemClockForTest.
 void FixMillisecondCounterForTest(uint32_t milliseconds);
 void ResumeSystemClockForTest();
+/// Tests: both counters run on, moved by `shift` milliseconds (wrapping), so
+/// that "now" can lie just before the counter wraps; 0 restores them.
+void ShiftMillisecondCounterForTest(uint32_t shift);
 /// Sleeps the whole process thread; 0 merely gives the processor up.
 void SleepMilliseconds(uint32_t milliseconds);
 /// Whether the Escape key is down: read without blocking from standard

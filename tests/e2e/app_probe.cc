@@ -8,6 +8,8 @@
 #include "corv.h"
 #include "corv/class_decl.h"
 #include "corv/exception.h"
+#include "corv/folder_item.h"
+#include "corvane_ide.h"
 #include "plugin_entries.h"
 #include "shell.h"
 
@@ -45,6 +47,17 @@ int32_t ProbeRun(CORVobject, CORVobject args) {
         "%s\n",
         std::string(kilnrun::Base64Decode(kilnrun::EncodeBase64("round trip", 76)).view()).c_str());
   }
+  if (mode == "sendscript") {  // the file's text, delivered to the IDE as kilnrun does
+    corv::Ref<corv::FolderItem> file = corv::GetFolderItem(corv::String(Argument(args, 2)));
+    corv::Ref<corv::TextInputStream> in = file ? file->OpenAsTextFile() : nullptr;
+    corv::String script = in ? in->ReadAll() : corv::String();
+    std::printf("%s\n", kilnrun::CorvaneIDE::SendScript(script) ? "sent" : "failed");
+  }
+  if (mode == "port")
+    std::printf("%u\n",
+                static_cast<unsigned>(corv::IPCSocketPort(kilnrun::CorvaneIDE::SocketPath())));
+  if (mode == "available")
+    std::printf("%s\n", kilnrun::CorvaneIDE::IsAvailable() ? "available" : "unavailable");
   std::fflush(stdout);
   return 0;
 }

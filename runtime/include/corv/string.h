@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "corv/array.h"
+#include "corv_event_loop.h"
 #include "corv_string.h"
 
 namespace corv {
@@ -200,6 +201,10 @@ inline String Oct(int32_t value) {
 }
 inline uint32_t Ticks() {
   return RuntimeTicks();
+}
+/// The ticks passed since `start` (a value of Ticks), across the counter's wrap.
+inline uint32_t TicksSince(uint32_t start) {
+  return CORVElapsedTicks(start, RuntimeTicks());
 }
 
 /// DefineEncoding and ConvertEncoding by code.

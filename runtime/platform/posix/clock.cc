@@ -15,6 +15,7 @@ namespace {
 
 bool gFixed = false;  // a test steps the time
 uint32_t gFixedMilliseconds = 0;
+uint32_t gShift = 0;  // a test runs the time near the wrap
 
 uint32_t Milliseconds(clockid_t clock) {
   if (gFixed) return gFixedMilliseconds;
@@ -22,7 +23,7 @@ uint32_t Milliseconds(clockid_t clock) {
   clock_gettime(clock, &now);
   uint64_t ms =
       static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
-  return static_cast<uint32_t>(ms);
+  return static_cast<uint32_t>(ms) + gShift;
 }
 
 }  // namespace
@@ -44,6 +45,10 @@ void FixMillisecondCounterForTest(uint32_t milliseconds) {
 
 void ResumeSystemClockForTest() {
   gFixed = false;
+}
+
+void ShiftMillisecondCounterForTest(uint32_t shift) {
+  gShift = shift;
 }
 
 void SleepMilliseconds(uint32_t milliseconds) {
