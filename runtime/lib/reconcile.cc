@@ -1,5 +1,8 @@
 // The common encoding of two strings, and concatenation built on it.
+#include <cstdint>
 #include <cstring>
+
+#include "corv/exception.h"
 
 #include "lib/encoding.h"
 #include "lib/string_record.h"
@@ -59,7 +62,11 @@ Reconciled Reconcile(CORVstring a, CORVstring b) {
 namespace {
 
 CORVstring Join(CORVstring a, CORVstring b, uint32_t encoding) {
-  CORVstring out = corv::AllocateString(a->length + b->length, encoding);
+  // Lengths are counted in 32 bits: a sum past what a string can hold would
+  // wrap round to a short record that the copies below overrun.
+  uint64_t length = uint64_t{a->length} + b->length;
+  if (length > INT32_MAX) corv::RaiseNew(&kOutOfMemoryExceptionDecl);
+  CORVstring out = corv::AllocateString(static_cast<uint32_t>(length), encoding);
   std::memcpy(corv::MutableBytes(out), CORVStringBytes(a), a->length);
   std::memcpy(corv::MutableBytes(out) + a->length, CORVStringBytes(b), b->length);
   return out;

@@ -108,4 +108,10 @@ TEST_F(StringRecordTest, LiveCountFollowsRecords) {
   EXPECT_EQ(RuntimeLiveStringCount(), before);
 }
 
+TEST_F(StringRecordTest, AddingPastTheLengthLimitRaisesInsteadOfWrapping) {
+  String half = String::Adopt(RuntimeCreateString(nullptr, 1 << 30, kEncodingUTF8));
+  ASSERT_EQ(CORVStringLength(half.get()), 1u << 30);
+  EXPECT_RAISES(half + half, kOutOfMemoryExceptionDecl);  // 2^31 bytes: one too many
+}
+
 }  // namespace
