@@ -8,6 +8,8 @@
 // kept as written, entities included, so writing gives them back unchanged.
 #include "plist.h"
 
+#include <cmath>
+
 #include "corv/class_decl.h"
 #include "corv/date.h"
 #include "plugin_entries.h"
@@ -56,6 +58,15 @@ int64_t Int64Value(const String &text) {
   return negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
 }
 
+// Val reads no infinity or NaN, which writers spell as below.
+double RealValue(const String &text) {
+  String t = Trim(text);
+  if (t == "inf" || t == "+inf" || t == "infinity") return HUGE_VAL;
+  if (t == "-inf" || t == "-infinity") return -HUGE_VAL;
+  if (t == "nan" || t == "-nan") return NAN;
+  return corv::Val(t);
+}
+
 // Writers break Base64 into indented lines; the decoder wants it whole.
 String Base64Text(const String &text) {
   String joined = text;
@@ -72,12 +83,17 @@ Variant DateValue(const String &text) {
   bool matches = bytes.size() == form.size();
   for (size_t i = 0; matches && i < form.size(); ++i)
     matches = form[i] == 'd' ? bytes[i] >= '0' && bytes[i] <= '9' : bytes[i] == form[i];
-  if (!matches) return t;
-  Ref<corv::Date> date = corv::Date::New();
-  date->GMTOffset(0);
   auto field = [&t](int32_t start, int32_t length) {
     return static_cast<int32_t>(corv::Val(MidB(t, start, length)));
   };
+  // Out-of-range fields would roll over into another date, or another year
+  // form, when written back.
+  matches = matches && field(1, 4) >= 1 && field(6, 2) >= 1 && field(6, 2) <= 12 &&
+            field(9, 2) >= 1 && field(9, 2) <= 31 && field(12, 2) <= 23 && field(15, 2) <= 59 &&
+            field(18, 2) <= 59;
+  if (!matches) return t;
+  Ref<corv::Date> date = corv::Date::New();
+  date->GMTOffset(0);
   date->Year(field(1, 4));
   date->Month(field(6, 2));
   date->Day(field(9, 2));
@@ -115,7 +131,7 @@ Variant ElementValue(HTMLnode *element) {
   if (name == "dict") return ParsePlistValue(element, false);
   String text = ElementText(element);
   if (name == "integer") return Int64Value(text);
-  if (name == "real") return corv::Val(text);
+  if (name == "real") return RealValue(text);
   if (name == "data") return Base64Decode(Base64Text(text));
   if (name == "date") return DateValue(text);
   return corv::ConvertEncoding(text, kEncodingUTF8);

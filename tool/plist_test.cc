@@ -139,7 +139,7 @@ const char kPlistlibScript[] = R"(
 import datetime, plistlib, sys
 bundle = {
   'Name': 'Tool & <Co>', 'Version': '1.0', 'Flag': True, 'Off': False,
-  'Big': 2**40 + 3, 'Negative': -(2**35), 'Pi': 3.141592653589793, 'Tiny': 1e-300,
+  'Big': 2**40 + 3, 'Negative': -(2**35), 'Pi': 3.141592653589793, 'Tiny': 1e-300, 'Inf': float('-inf'),
   'Blob': bytes(range(256)) * 2, 'When': datetime.datetime(2024, 2, 29, 23, 59, 58),
   'Nested': {'list': [1, 'two', {'three': [3.5, True]}], 'empty': {}},
   'EmptyList': [], 'EmptyDict': {}, 'EmptyString': '',
