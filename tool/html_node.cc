@@ -62,12 +62,6 @@ String LineBreaksAsSpaces(const String &text) {
   return ReplaceAll(ReplaceAll(text, corv::Chr(10), " "), corv::Chr(13), " ");
 }
 
-int32_t CountOf(const String &text, const String &find) {
-  int32_t count = 0;
-  for (int32_t p = InStrB(text, find); p > 0; p = InStrB(p + LenB(find), text, find)) ++count;
-  return count;
-}
-
 // The next occurrence of a marker at or after a position that only moves
 // forward, remembered so that parsing a long text searches it once.
 class Finder {
@@ -161,7 +155,9 @@ void AdjustChildren(HTMLnode *node, HTMLnode *target) {
     if (child.get() != target && child->parent != target && child->parent &&
         !child->parent->hasCloseTag)
       SetParent(child, target);
-    AdjustChildren(child.get(), target);
+    // A closed element's content was gathered when it closed, and an
+    // unclosed one can be holding content only until then.
+    if (!child->hasCloseTag) AdjustChildren(child.get(), target);
   }
 }
 
@@ -373,12 +369,16 @@ int32_t InstrEither(int32_t start, const String &source, const String &a, const 
   return *whichIsB ? atB : atA;
 }
 
-int32_t BalanceCharacters(int32_t start, const String &source, const String &open,
-                          const String &close, bool toEnd) {
+namespace {
+
+// BalanceCharacters over finders, so that a long run of one marker without
+// the other is searched once.
+int32_t Balance(int32_t start, const String &source, Finder &open, Finder &close, bool toEnd) {
   int32_t depth = 1;
   for (int32_t pos = start;;) {
-    bool isClose = false;
-    int32_t at = InstrEither(pos, source, open, close, &isClose);
+    int32_t atOpen = open.At(pos), atClose = close.At(pos);
+    bool isClose = atClose > 0 && (atOpen == 0 || atClose <= atOpen);
+    int32_t at = isClose ? atClose : atOpen;
     if (at == 0) return toEnd ? LenB(source) : -1;
     depth += isClose ? -1 : 1;
     if (depth == 0) return at;
@@ -386,41 +386,85 @@ int32_t BalanceCharacters(int32_t start, const String &source, const String &ope
   }
 }
 
-namespace {
-
-// The value after "=" (already dropped); `rest` continues after it.
-String AttributeValue(String *rest) {
-  const String quote = corv::Chr(34);
-  String value;
-  int32_t after;  // the first byte after the value
-  if (LeftB(*rest, 1) == quote) {
-    int32_t close = InStrB(2, *rest, quote);
-    value = close > 0 ? MidB(*rest, 2, close - 2) : MidB(*rest, 2);
-    // A quote inside an embedded instruction does not end the value.
-    while (close > 0 && CountOf(value, "<?") > CountOf(value, "?>")) {
-      int32_t next = InStrB(close + 1, *rest, quote);
-      value +=
-          quote + (next > 0 ? MidB(*rest, close + 1, next - close - 1) : MidB(*rest, close + 1));
-      close = next;
-    }
-    after = close > 0 ? close + 1 : LenB(*rest) + 1;
-  } else if (LeftB(*rest, 1) == "<") {
-    after = BalanceCharacters(2, *rest, "<", ">", true) + 1;
-    value = LeftB(*rest, after - 1);
-  } else {
-    int32_t space = InStrB(*rest, " ");
-    after = space > 0 ? space : LenB(*rest) + 1;
-    value = LeftB(*rest, after - 1);
+// The first byte at or after `pos` that LTrim would keep.
+int32_t SkipWhitespace(const String &text, int32_t pos) {
+  for (;;) {
+    String window = MidB(text, pos, 16);
+    int32_t white = LenB(window) - LenB(corv::LTrim(window));
+    pos += white;
+    if (white < 16) return pos;
   }
-  *rest = corv::LTrim(MidB(*rest, after));
-  return value;
 }
+
+// Where a tag's attribute text is read from: positions only move forward,
+// so a tag with many attributes is read in one pass.
+struct AttributeScan {
+  const String &text;
+  Finder equals, space, quote, lessThan, greaterThan, opens, closes;
+  explicit AttributeScan(const String &t)
+      : text(t),
+        equals(t, "="),
+        space(t, " "),
+        quote(t, corv::Chr(34)),
+        lessThan(t, "<"),
+        greaterThan(t, ">"),
+        opens(t, "<?"),
+        closes(t, "?>") {}
+
+  // The balanced "<...>" group starting at `pos`: its last byte.
+  int32_t GroupEnd(int32_t pos) { return Balance(pos + 1, text, lessThan, greaterThan, true); }
+
+  // The value after "=" at `*pos`; `*pos` moves past it and its quote.
+  String Value(int32_t *pos) {
+    String value;
+    int32_t after;  // the first byte after the value
+    if (MidB(text, *pos, 1) == corv::Chr(34)) {
+      int32_t close = quote.At(*pos + 1);
+      int32_t end = close > 0 ? close : LenB(text) + 1;
+      value = MidB(text, *pos + 1, end - *pos - 1);
+      int32_t balance = Count(&opens, *pos + 1, end) - Count(&closes, *pos + 1, end);
+      // A quote inside an embedded instruction does not end the value.
+      while (close > 0 && balance > 0) {
+        int32_t next = quote.At(close + 1);
+        end = next > 0 ? next : LenB(text) + 1;
+        value += corv::Chr(34) + MidB(text, close + 1, end - close - 1);
+        balance += Count(&opens, close + 1, end) - Count(&closes, close + 1, end);
+        close = next;
+      }
+      after = close > 0 ? close + 1 : LenB(text) + 1;
+    } else if (MidB(text, *pos, 1) == "<") {
+      after = GroupEnd(*pos) + 1;
+      value = MidB(text, *pos, after - *pos);
+    } else {
+      int32_t at = space.At(*pos);
+      after = at > 0 ? at : LenB(text) + 1;
+      value = MidB(text, *pos, after - *pos);
+    }
+    *pos = SkipWhitespace(text, after);
+    return value;
+  }
+
+  // Occurrences that lie wholly in [from, end).
+  static int32_t Count(Finder *finder, int32_t from, int32_t end) {
+    int32_t count = 0;
+    for (int32_t at = finder->At(from); at > 0 && at + finder->Length() <= end;
+         at = finder->At(at + finder->Length()))
+      ++count;
+    return count;
+  }
+};
 
 void StoreAttribute(const Ref<Dictionary> &attributes, const String &name, const String &value) {
   if (!name.empty()) attributes->Value(name, value);
 }
 
 }  // namespace
+
+int32_t BalanceCharacters(int32_t start, const String &source, const String &open,
+                          const String &close, bool toEnd) {
+  Finder opens(source, open), closes(source, close);
+  return Balance(start, source, opens, closes, toEnd);
+}
 
 Ref<Dictionary> ExtractAttributes(const String &tagText) {
   Ref<Dictionary> attributes = Dictionary::New();
@@ -433,20 +477,21 @@ Ref<Dictionary> ExtractAttributes(const String &tagText) {
     space = InStrB(text, " ");
   }
   if (space == 0) return attributes;
-  String rest = MidB(text, space + 1);
-  while (!rest.empty()) {
+  AttributeScan scan(text);
+  int32_t length = LenB(text);
+  for (int32_t pos = space + 1; pos <= length;) {
     String name;
-    if (LeftB(rest, 1) == "<") {
-      name = LeftB(rest, BalanceCharacters(2, rest, "<", ">", true));
+    if (MidB(text, pos, 1) == "<") {
+      name = MidB(text, pos, scan.GroupEnd(pos) - pos + 1);
     } else {
-      int32_t equals = InStrB(rest, "=");
-      name = equals > 0 ? LeftB(rest, equals - 1) : rest;
+      int32_t equals = scan.equals.At(pos);
+      name = equals > 0 ? MidB(text, pos, equals - pos) : MidB(text, pos);
     }
-    rest = corv::LTrim(MidB(rest, LenB(name) + 1));
+    pos = SkipWhitespace(text, pos + LenB(name));
     String value;
-    if (LeftB(rest, 1) == "=") {
-      rest = corv::LTrim(MidB(rest, 2));
-      value = AttributeValue(&rest);
+    if (MidB(text, pos, 1) == "=") {
+      pos = SkipWhitespace(text, pos + 1);
+      value = scan.Value(&pos);
     }
     // Words before the last one are attributes without a value; white space
     // before the "=" does not make the name empty.
