@@ -226,7 +226,7 @@ String WritePlist(const Ref<Dictionary> &plist) {
   AppendContainer(plist, lines);
   lines.Append("</plist>");
   lines.Append(String());  // the final line feed
-  return Join(lines, corv::Chr(10));
+  return corv::DefineEncoding(Join(lines, corv::Chr(10)), kEncodingUTF8);
 }
 
 Ref<Dictionary> MergePlist(const Ref<Dictionary> &a, const Ref<Dictionary> &b) {
