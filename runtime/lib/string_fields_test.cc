@@ -76,6 +76,9 @@ TEST_F(FieldsTest, TrimUnicodeWhitespace) {
   EXPECT_EQ(BytesOf(corv::Trim("\xE2\x80\x8Bx")), "\xE2\x80\x8Bx")
       << "zero width space is not whitespace";
   EXPECT_EQ(BytesOf(corv::Trim(Utf16(u"\u2000\u3000a b\u205F"))), BytesOf(Utf16(u"a b")));
+  // Malformed UTF-8 is text, not white space, however leniently it decodes.
+  for (const char *kept : {"\xEBx\xEB\xEB", "\xE2\x80x\xE2\x80", "\xC0\xA0x\xC0\xA0"})
+    EXPECT_EQ(BytesOf(corv::Trim(kept)), kept);
   EXPECT_EQ(BytesOf(corv::Trim(Bytes("\xA0x\xA0", kEncodingUnknown))), "\xA0x\xA0")
       << "0xFFFF: ASCII whitespace only";
   EXPECT_EQ(corv::Trim(Bytes(" \xA0x ", kEncodingUnknown)).encoding(),

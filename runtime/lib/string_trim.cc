@@ -18,6 +18,24 @@ bool IsAsciiSpace(unsigned char c) {
   return (c >= 9 && c <= 13) || c == 32;
 }
 
+// Whether the character at `s` is white space; `*next` is where the next
+// one starts. Malformed UTF-8 (a sequence cut short, an overlong form) is
+// never white space: the lenient decoder would read a lone lead byte such
+// as 0xEB as U+000B, and trimming would eat bytes that are not text.
+bool IsSpaceAt(const unsigned char *s, const unsigned char *end, const unsigned char **next) {
+  const unsigned char *p = s;
+  uint32_t c = corv::DecodeUTF8(&p, end);
+  *next = p;
+  if (*s < 0x80) return IsUnicodeSpace(c);
+  size_t length = static_cast<size_t>(p - s);
+  size_t expected = (*s & 0xE0) == 0xC0 ? 2 : (*s & 0xF0) == 0xE0 ? 3 : 4;
+  uint32_t least = expected == 2 ? 0x80 : expected == 3 ? 0x800 : 0x10000;
+  if (*s >= 0xF8 || length != expected || c < least) return false;
+  for (const unsigned char *q = s + 1; q < p; ++q)
+    if ((*q & 0xC0) != 0x80) return false;
+  return IsUnicodeSpace(c);
+}
+
 struct Kept {
   size_t begin, end;
 };
@@ -37,16 +55,16 @@ Kept TrimUTF8(std::string_view t, bool left, bool right) {
   size_t b = 0, e = t.size();
   if (left)
     while (b < e) {
-      const unsigned char *p = base + b;
-      if (!IsUnicodeSpace(corv::DecodeUTF8(&p, end))) break;
+      const unsigned char *p;
+      if (!IsSpaceAt(base + b, end, &p)) break;
       b = static_cast<size_t>(p - base);
     }
   if (right)
     while (e > b) {
       size_t start = e - 1;
       while (start > b && !corv::IsCharStart(base[start])) --start;
-      const unsigned char *p = base + start;
-      if (!IsUnicodeSpace(corv::DecodeUTF8(&p, end))) break;
+      const unsigned char *p;
+      if (!IsSpaceAt(base + start, base + e, &p) || p != base + e) break;
       e = start;
     }
   return {b, e};

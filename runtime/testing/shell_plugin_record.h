@@ -1,7 +1,9 @@
-// For tests and benchmarks that load the real shell plugin: the image's
-// plugin record naming it, and the built tool's folder to find it in.
+// For tests, benchmarks and fuzz targets that load the real plugins: the
+// image's plugin records naming them, and the built tool's folder to find
+// them in.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 #include "core/plugin_host.h"
@@ -10,19 +12,26 @@
 
 namespace corv::testing {
 
-/// Registers a resource table whose one plugin record names the shell
-/// plugin in the "Kilnrun Libs" folder of `toolFolder`, as kilnrun's image
-/// does; installing the plugins then loads it.
-inline void RegisterShellPluginRecord(const std::string &toolFolder) {
+/// Registers a resource table with one plugin record for each library in
+/// the "Kilnrun Libs" folder of `toolFolder` ("Shell.so", ...), as kilnrun's
+/// image does; installing the plugins then loads them.
+inline void RegisterPluginRecords(const std::string &toolFolder,
+                                  std::initializer_list<const char *> libraries) {
   static kilnrun_image::Bytes resources;  // the registered table points into it
-  if (resources.empty()) {
-    std::string path = "Kilnrun Libs\\Shell.so";
+  resources.clear();
+  for (const char *library : libraries) {
+    std::string path = std::string("Kilnrun Libs\\") + library;
     kilnrun_image::Bytes data(path.begin(), path.end());
     data.push_back(0);
     kilnrun_image::AddResource(&resources, CORV_FOUR_CHAR('C', 'V', 'n', 'x'), 0, data, "");
   }
   registerResources(resources.data(), static_cast<uint32_t>(resources.size()), 0);
   corv::SetPluginBaseFolder(toolFolder);
+}
+
+/// The shell plugin alone.
+inline void RegisterShellPluginRecord(const std::string &toolFolder) {
+  RegisterPluginRecords(toolFolder, {"Shell.so"});
 }
 
 }  // namespace corv::testing
