@@ -78,6 +78,9 @@ bool TarArchive::Open(const Ref<FolderItem> &file) {
     }
     at = next;
   }
+  // Zero blocks followed by damage are not the end of the archive: an
+  // append must not cut into what follows them.
+  if (at < length) extraPadding = 0;
   stream->Position(length);
   return true;
 }

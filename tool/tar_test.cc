@@ -197,6 +197,8 @@ TEST_F(TarTest, DamagedArchivesAreScannedToTheirEnd) {
       {"data cut short", good.substr(0, 514), 0, 0},
       {"padding cut short", good.substr(0, 515), 1, 0},
       {"a partial block at the end", good.substr(0, 1024) + std::string(200, '\0'), 1, 0},
+      {"zero blocks, then a header cut short",
+       good.substr(0, 1024) + std::string(1024, '\0') + good.substr(0, 300), 1, 0},
       {"size past the end", withSize("00000077777 "), 0, 0},
       {"size beyond 32 bits", withSize("777777777777"), 0, 0},
       {"garbage of octal digits", std::string(8192, '7'), 0, 0},
