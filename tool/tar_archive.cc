@@ -40,6 +40,13 @@ void ZeroFill(const Ref<corv::BinaryStream> &stream, int64_t count) {
   if (count > 0) stream->Write(corv::LeftB(block, static_cast<int32_t>(count)));
 }
 
+// The two zero blocks that close the archive.
+bool WriteEnd(const Ref<corv::BinaryStream> &stream) {
+  int64_t end = stream->Position() + 2 * kBlock;
+  ZeroFill(stream, 2 * kBlock);
+  return stream->Position() == end;
+}
+
 }  // namespace
 
 const CORVclassDecl kTarArchiveDecl = corv::ClassDecl("TarArchive", sizeof(TarArchive))
@@ -134,7 +141,7 @@ bool TarArchive::AddFileToArchive(const Ref<TarFile> &member) {
   stream->Length(start);
   stream->Position(start);
   int32_t writtenAt = member->startPosition;
-  if (!member->Write(stream)) {
+  if (!member->Write(stream) || !WriteEnd(stream)) {
     // Back to the archive as it was: its members, then its zero blocks.
     member->startPosition = writtenAt;
     stream->Length(start);
@@ -144,7 +151,6 @@ bool TarArchive::AddFileToArchive(const Ref<TarFile> &member) {
     return false;
   }
   TarFileArray::Share(files).Append(member);
-  ZeroFill(stream, 2 * kBlock);
   extraPadding = 2;
   return true;
 }

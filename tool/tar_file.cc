@@ -258,12 +258,16 @@ bool TarFile::Write(const Ref<corv::BinaryStream> &stream) {
   block.Text(String::Share(prefix), 155);
   checksum = block.SealChecksum();
 
+  // The stream's error code stays set after a failure, so a write is judged
+  // by where it left the position as well.
+  int32_t errorBefore = stream->LastErrorCode();
   stream->Write(block.Bytes());
   if (size > 0) {
     stream->Write(content);
     stream->Write(Zeros(GetDataBlockSize() - size));
   }
-  return stream->LastErrorCode() == 0;
+  return stream->Position() == at + kBlock + GetDataBlockSize() &&
+         stream->LastErrorCode() == errorBefore;
 }
 
 String TarFile::data() {

@@ -256,6 +256,13 @@ TEST_F(TarTest, AFailedAppendLeavesTheArchiveAsItWas) {
     archive->Close();
     EXPECT_TRUE(ReadFileBytes(temp_ / "t.tar") == before) << "the archive changed";
   }
+  // A full disk: the writes fail, whatever the stream's error code said before.
+  auto full = NewArchive();
+  ASSERT_TRUE(full->Open(Item("/dev/full")));
+  EXPECT_FALSE(full->AddFile(Item(temp_ / "t.tar"), String("")));
+  EXPECT_FALSE(full->CreateFolder(String("a")));
+  EXPECT_EQ(MemberNames(full), std::vector<std::string>{});
+  full->Close();
 }
 
 TEST_F(TarTest, AnArchiveThatIsNotOpen) {
