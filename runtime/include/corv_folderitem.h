@@ -66,6 +66,9 @@ CORVstring FileShellPathGetter(CORVobject item);
  * Date whose TotalSeconds is 0. */
 CORVobject folderGetModified(CORVobject item);
 bool fileVisibleGetter(CORVobject item);
+/* The path itself is a symbolic link (whatever it points at). Walks of a
+ * folder tree pass over links to folders instead of descending into them. */
+bool FolderItemIsSymbolicLink(CORVobject item);
 bool FolderItemIsCurrentlyWriteable(CORVobject item);
 int32_t FolderItemGetLastError(CORVobject item);
 void FolderItemSetLastError(CORVobject item, int32_t code);

@@ -83,6 +83,13 @@ extern "C" bool fileDirectoryGetter(CORVobject item) {
   return info.ok() && info.value.exists && info.value.isDirectory;
 }
 
+extern "C" bool FolderItemIsSymbolicLink(CORVobject item) {
+  CORVfolderItemImp *imp = ImpOf(item);
+  if (!imp || imp->volumeRoot) return false;
+  auto info = platform::ReadFileInfo(PathOf(imp));
+  return info.ok() && info.value.isSymlink;
+}
+
 extern "C" CORVstring fileNameGetter(CORVobject item) {
   CORVfolderItemImp *imp = ImpOf(item);
   if (!imp) return nullptr;

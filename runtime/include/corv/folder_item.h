@@ -60,6 +60,7 @@ struct FolderItem : CORVfolderItem {
   /// item does not exist.
   Ref<Date> ModificationDate() { return Ref<Date>::Adopt(folderGetModified(self())); }
   bool Visible() { return fileVisibleGetter(self()); }
+  bool IsSymbolicLink() { return FolderItemIsSymbolicLink(self()); }
   bool IsWriteable() { return FolderItemIsCurrentlyWriteable(self()); }
   int32_t LastErrorCode() { return FolderItemGetLastError(self()); }
   void LastErrorCode(int32_t code) { FolderItemSetLastError(self(), code); }

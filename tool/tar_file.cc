@@ -1,0 +1,282 @@
+// TarFile: one member of a tar archive, its header read and written field
+// by field.
+//
+// A header is one 512-byte block: name (100), mode, uid, gid (8 each), size,
+// mtime (12 each), checksum (8), type flag (1), link name (100), magic (8),
+// user and group names (32 each), device numbers (8 each), prefix (155) and
+// 12 zero bytes. Numbers are written as zero-padded octal digits filling the
+// whole field with no terminator; when read, a NUL or a space ends them. The
+// checksum is the sum of the header's bytes with its own field as 8 spaces.
+// The data follows, padded with zero bytes to whole blocks.
+#include <algorithm>
+#include <cstring>
+
+#include "corv/class_decl.h"
+#include "corv/date.h"
+#include "tar_archive.h"
+
+namespace kilnrun {
+
+using corv::Ref;
+using corv::String;
+
+namespace {
+
+constexpr int32_t kBlock = 512;
+constexpr int32_t kChecksumOffset = 148;
+constexpr int32_t kLongestName = 100;
+// Seconds from 1904-01-01 (the Date's origin) to 1970-01-01.
+constexpr double kUnixEpoch = 2082844800.0;
+constexpr int32_t kFileMode = 0644;
+constexpr int32_t kDirectoryMode = 0755;
+const char kLongLinkName[] = "././@LongLink";
+// "ustar", two spaces and a NUL: the old GNU form that GNU tar writes.
+String GnuMagic() {
+  return String(std::string_view("ustar  ", 8), kEncodingUnknown);
+}
+
+void TarFileFinalizer(CORVobject obj) {
+  auto *self = reinterpret_cast<TarFile *>(obj);
+  for (CORVstring *field : {&self->name, &self->linkName, &self->magic, &self->userName,
+                            &self->groupName, &self->prefix, &self->mData}) {
+    RuntimeUnlockString(*field);
+    *field = nullptr;
+  }
+}
+
+void TarFileInitializer(CORVobject obj) {
+  reinterpret_cast<TarFile *>(obj)->startPosition = -1;
+}
+
+String Nul() {
+  return String(std::string_view("", 1), kEncodingUnknown);
+}
+
+void Store(CORVstring *field, const String &text) {
+  *field = RuntimeLockUnlockStrings(text.get(), *field);
+}
+
+// The bytes before the first NUL, taken as UTF-8 text (names and paths).
+String CutAtNul(const String &field) {
+  int32_t nul = corv::InStrB(field, Nul());
+  String text = nul > 0 ? corv::LeftB(field, nul - 1) : field;
+  return corv::DefineEncoding(text, kEncodingUTF8);
+}
+
+// Leading zeros and spaces are skipped; digits are read up to the first
+// byte that is not one. Values beyond 32 bits are held at the largest one,
+// so that a damaged field cannot turn into a negative size.
+int32_t OctalValue(const String &field) {
+  std::string_view bytes = field.view();
+  size_t i = 0;
+  while (i < bytes.size() && (bytes[i] == '0' || bytes[i] == ' ')) ++i;
+  int64_t value = 0;
+  for (; i < bytes.size() && bytes[i] >= '0' && bytes[i] <= '7'; ++i)
+    value = std::min<int64_t>(value * 8 + (bytes[i] - '0'), INT32_MAX);
+  return static_cast<int32_t>(value);
+}
+
+int32_t ReadOctal(const Ref<corv::BinaryStream> &stream, int32_t width) {
+  return OctalValue(stream->Read(width));
+}
+
+String ReadText(const Ref<corv::BinaryStream> &stream, int32_t width) {
+  return CutAtNul(stream->Read(width));
+}
+
+// The header being written: fields are put in one after the other.
+class HeaderBlock {
+ public:
+  HeaderBlock() { std::memset(bytes_, 0, sizeof bytes_); }
+
+  void Text(const String &text, int32_t width) {
+    std::string_view b = text.view();
+    std::memcpy(bytes_ + at_, b.data(), std::min<size_t>(b.size(), width));
+    at_ += width;
+  }
+  // Zero-padded octal digits filling the field, no terminator.
+  void Octal(int32_t value, int32_t width) {
+    String digits = corv::Oct(std::max(value, 0));
+    int32_t length = corv::LenB(digits);
+    std::memset(bytes_ + at_, '0', width);
+    if (length <= width) std::memcpy(bytes_ + at_ + width - length, digits.data(), length);
+    at_ += width;
+  }
+  void Byte(uint8_t value) { bytes_[at_++] = value; }
+
+  // Fills the checksum field and gives the sum.
+  int32_t SealChecksum() {
+    std::memset(bytes_ + kChecksumOffset, ' ', 8);
+    int32_t sum = 0;
+    for (uint8_t b : bytes_) sum += b;
+    int32_t end = at_;
+    at_ = kChecksumOffset;
+    Octal(sum, 8);
+    at_ = end;
+    return sum;
+  }
+  String Bytes() const {
+    return String(std::string_view(reinterpret_cast<const char *>(bytes_), kBlock),
+                  kEncodingUnknown);
+  }
+
+ private:
+  uint8_t bytes_[kBlock];
+  int32_t at_ = 0;
+};
+
+String Zeros(int64_t count) {
+  static const char kZeroBlock[kBlock] = {};
+  String out;
+  while (count > 0) {
+    int32_t n = static_cast<int32_t>(std::min<int64_t>(count, kBlock));
+    out += String(std::string_view(kZeroBlock, n), kEncodingUnknown);
+    count -= n;
+  }
+  return out;
+}
+
+// Seconds since 1970-01-01 UTC of a date.
+int32_t UnixSeconds(const Ref<corv::Date> &date) {
+  date->GMTOffset(0);
+  return static_cast<int32_t>(date->TotalSeconds() - kUnixEpoch);
+}
+
+// The record that carries a name longer than the header's field.
+bool WriteLongName(const Ref<corv::BinaryStream> &stream, const String &name) {
+  auto record = corv::New<TarFile>(&kTarFileDecl);
+  Store(&record->name, kLongLinkName);
+  record->linkFlag = 'L';
+  record->data(name);
+  return record->Write(stream);
+}
+
+}  // namespace
+
+const CORVclassDecl kTarFileDecl = corv::ClassDecl("TarFile", sizeof(TarFile))
+                                       .Initializer(TarFileInitializer)
+                                       .Finalizer(TarFileFinalizer);
+
+void TarFile::ReadHeader(const Ref<corv::BinaryStream> &stream) {
+  int64_t at = stream->Position();
+  Store(&name, ReadText(stream, 100));
+  mode = ReadOctal(stream, 8);
+  userID = ReadOctal(stream, 8);
+  groupID = ReadOctal(stream, 8);
+  size = ReadOctal(stream, 12);
+  modifiedTime = ReadOctal(stream, 12);
+  checksum = ReadOctal(stream, 8);
+  String flag = stream->Read(1);
+  linkFlag = flag.empty() ? 0 : static_cast<uint8_t>(flag.view()[0]);
+  Store(&linkName, ReadText(stream, 100));
+  Store(&magic, stream->Read(8));
+  Store(&userName, ReadText(stream, 32));
+  Store(&groupName, ReadText(stream, 32));
+  deviceMajor = ReadOctal(stream, 8);
+  deviceMinor = ReadOctal(stream, 8);
+  Store(&prefix, ReadText(stream, 155));
+  stream->Read(12);
+  startPosition = static_cast<int32_t>(std::min<int64_t>(at, INT32_MAX));
+}
+
+bool TarFile::IsEmpty() {
+  return startPosition >= 0 && checksum == 0;
+}
+
+int32_t TarFile::GetDataSize() {
+  return size;
+}
+
+int64_t TarFile::GetDataBlockSize() {
+  int64_t bytes = std::max(size, 0);
+  return (bytes + kBlock - 1) / kBlock * kBlock;
+}
+
+String TarFile::ReadData(const Ref<corv::BinaryStream> &stream) {
+  if (!stream) RaiseNilObjectException();
+  stream->Position(int64_t{startPosition} + kBlock);
+  return stream->Read(std::max(size, 0));
+}
+
+void TarFile::LoadFromFile(const Ref<corv::FolderItem> &file) {
+  if (!file) return;
+  Ref<corv::BinaryStream> in = file->OpenAsBinaryFile(false);
+  int64_t length = in ? in->Length() : -1;
+  if (length >= 0 && length <= INT32_MAX) {
+    size = static_cast<int32_t>(length);
+    Store(&mData, in->Read(size));
+  } else {
+    size = -1;  // unreadable, or too large for the member: never written
+    Store(&mData, String());
+  }
+  if (in) in->Close();
+  Store(&name, file->Name());
+  mode = kFileMode;
+  userID = groupID = deviceMajor = deviceMinor = 0;
+  Store(&userName, String());
+  Store(&groupName, String());
+  linkFlag = '0';
+  modifiedTime = UnixSeconds(file->ModificationDate());
+}
+
+void TarFile::CreateDirectory(const String &path) {
+  String folder = path;
+  if (corv::RightB(folder, 1) != "/") folder += "/";
+  Store(&name, folder);
+  mode = kDirectoryMode;
+  linkFlag = '5';
+  modifiedTime = UnixSeconds(corv::Date::New());
+}
+
+bool TarFile::Write(const Ref<corv::BinaryStream> &stream) {
+  if (!stream || startPosition >= 0) return false;
+  String content = String::Share(mData);
+  // A file that shrank while it was read, or one that could not be held.
+  if (size < 0 || (size > 0 && corv::LenB(content) != size)) return false;
+  String fullName = String::Share(name);
+  if (corv::LenB(fullName) > kLongestName && !WriteLongName(stream, fullName)) return false;
+  int64_t at = stream->Position();
+  if (at > INT32_MAX) return false;
+  startPosition = static_cast<int32_t>(at);
+
+  if (!magic) Store(&magic, GnuMagic());
+  HeaderBlock block;
+  block.Text(corv::RightB(fullName, kLongestName), 100);
+  block.Octal(mode, 8);
+  block.Octal(userID, 8);
+  block.Octal(groupID, 8);
+  block.Octal(size, 12);
+  block.Octal(modifiedTime, 12);
+  block.Octal(0, 8);  // the checksum, filled in last
+  block.Byte(linkFlag);
+  block.Text(String::Share(linkName), 100);
+  block.Text(String::Share(magic), 8);
+  block.Text(String::Share(userName), 32);
+  block.Text(String::Share(groupName), 32);
+  block.Octal(deviceMajor, 8);
+  block.Octal(deviceMinor, 8);
+  block.Text(String::Share(prefix), 155);
+  checksum = block.SealChecksum();
+
+  // The stream's error code stays set after a failure, so a write is judged
+  // by where it left the position as well.
+  int32_t errorBefore = stream->LastErrorCode();
+  stream->Write(block.Bytes());
+  if (size > 0) {
+    stream->Write(content);
+    stream->Write(Zeros(GetDataBlockSize() - size));
+  }
+  return stream->Position() == at + kBlock + GetDataBlockSize() &&
+         stream->LastErrorCode() == errorBefore;
+}
+
+String TarFile::data() {
+  return String::Share(mData);
+}
+
+void TarFile::data(const String &value) {
+  Store(&mData, corv::DefineEncoding(value, kEncodingUnknown));
+  size = corv::LenB(value);
+}
+
+}  // namespace kilnrun
