@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "corv.h"
+#include "corv/application.h"
 #include "corv/class_decl.h"
 #include "corv/console.h"
 #include "corv/date.h"
@@ -152,15 +153,7 @@ void SimEntry() {
   RuntimeInit();
   CORVBindDeclaration(&kSimAppDecl);
   CORVBindDeclaration(&kListenerDecl);
-  CORVobject app = CORVInstantiateDeclaration(&kSimAppDecl);
-  RuntimeRegisterConsoleAppObject(app, false);
-  RuntimeUnlockObject(app);
-  try {
-    RuntimeRun();
-  } catch (const corv::LanguageException &e) {
-    if (!e.Isa(&kEndExceptionDecl)) throw;
-  }
-  RuntimeExit();
+  corv::RunConsoleApplication(&kSimAppDecl);
 }
 
 }  // namespace

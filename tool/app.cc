@@ -2,6 +2,7 @@
 #include "app.h"
 
 #include "argument_processor.h"
+#include "corv/application.h"
 #include "corv/class_decl.h"
 #include "corv/console.h"
 #include "corv/exception.h"
@@ -89,15 +90,7 @@ void KilnrunImageEntry() {
   CORVBindDeclaration(&kProjectDecl);
   RuntimeInitExternalClasses();
   LookUpPluginEntries();
-  CORVobject app = CORVInstantiateDeclaration(&kAppDecl);
-  RuntimeRegisterConsoleAppObject(app, false);
-  RuntimeUnlockObject(app);
-  try {
-    RuntimeRun();
-  } catch (const corv::LanguageException &e) {
-    if (!e.Isa(&kEndExceptionDecl)) throw;
-  }
-  RuntimeExit();
+  corv::RunConsoleApplication(&kAppDecl);
 }
 
 }  // namespace kilnrun

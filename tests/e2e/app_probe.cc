@@ -6,6 +6,7 @@
 
 #include "core/failure.h"
 #include "corv.h"
+#include "corv/application.h"
 #include "corv/class_decl.h"
 #include "corv/exception.h"
 #include "corv/folder_item.h"
@@ -77,15 +78,7 @@ void ProbeEntry() {
   std::vector<std::string> reports = corv::TakeCapturedFailures();
   if (!reports.empty()) std::printf("plugin lookups reported: %zu\n", reports.size());
   corv::CaptureFailures(false);
-  CORVobject app = CORVInstantiateDeclaration(&kProbeAppDecl);
-  RuntimeRegisterConsoleAppObject(app, false);
-  RuntimeUnlockObject(app);
-  try {
-    RuntimeRun();
-  } catch (const corv::LanguageException &e) {
-    if (!e.Isa(&kEndExceptionDecl)) throw;
-  }
-  RuntimeExit();
+  corv::RunConsoleApplication(&kProbeAppDecl);
 }
 
 }  // namespace
