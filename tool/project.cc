@@ -25,10 +25,10 @@ void ProjectConstructor(CORVobject self) {
   reinterpret_cast<Project *>(self)->Constructor();
 }
 
-// The virtual operations in slot order. The build steps that follow the
-// Constructor (PrepareForBuild, MoveBuiltApplications, GetBuildFlags,
-// Cleanup, PostBuild, RenderBuildScript, BuildFinished) join this table in
-// that order as they are written.
+// The virtual operations in slot order: Constructor, PrepareForBuild,
+// MoveBuiltApplications, GetBuildFlags, Cleanup, PostBuild,
+// RenderBuildScript, BuildFinished. Each joins the table at its place as
+// it is written.
 const CORVmethodDecl kProjectMethods[] = {
     {"Constructor", "%%", reinterpret_cast<void *>(&ProjectConstructor)},
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "corv.h"
+#include "corv/array.h"
 #include "corv/dictionary.h"
 #include "corv/folder_item.h"
 #include "corv/ref.h"
@@ -45,6 +46,60 @@ struct Project {
   static corv::Ref<Project> New();
   /// Gives buildNames, properties and constants a new empty Dictionary each.
   void Constructor();
+
+  // The project copy and the IDE script (project_script.cc).
+
+  /// Writes the temporary project copy (targets, properties, the application
+  /// class redirected to its copy with the configured constants), runs the
+  /// project's pre-build script and makes `file` the copy. False, with a
+  /// message, for a project file that is not ".cvvcp".
+  bool PrepareForBuild();
+  /// The temporary copy of the application class file with the configured
+  /// constants; nil when the class file cannot be read or copied.
+  corv::Ref<corv::FolderItem> PrepareAppClass(const corv::Ref<corv::FolderItem> &classFile);
+  /// The target bits of the selected targets.
+  int32_t GetBuildFlags();
+  /// A "TempKR" file next to the project file that does not exist yet.
+  corv::Ref<corv::FolderItem> GetTemporaryFile(const corv::String &suffix);
+  /// The two-line IDE script that opens `file` and builds it.
+  corv::String RenderBuildScript();
+  /// Deletes every "TempKR" item of the project's folder and, unless
+  /// `keepWindows`, asks the IDE to close the project's window.
+  void Cleanup(bool keepWindows);
+
+  // Completion (project_script.cc).
+
+  /// Whether every selected target has been written anew since the first
+  /// poll of this build.
+  bool BuildFinished();
+  /// Shell path -> modification time (TotalSeconds) of every built application.
+  corv::Ref<corv::Dictionary> ListAppModifiedTimes();
+  /// The number of selected targets.
+  int32_t BuildCount();
+
+  // The built applications (built_apps.cc).
+
+  /// The products of the selected targets that exist in the project folder,
+  /// in candidate order.
+  corv::Array<corv::FolderItem *> GetBuiltApps();
+  /// Finishes the products: property list, resources, frameworks, then the
+  /// project's post-build script.
+  void PostBuild();
+  /// Copies `source`'s tree into every built Mac bundle under `prefix`
+  /// ("Contents/Resources/"), in folders and in ".app.tar" archives.
+  void CopyDirectoryContents(const corv::Ref<corv::FolderItem> &source, const corv::String &prefix);
+  /// Depth-first search for a folder named `name` inside `folder`.
+  corv::Ref<corv::FolderItem> FindFolder(const corv::Ref<corv::FolderItem> &folder,
+                                         const corv::String &name);
+  /// Deletes the hidden items directly inside `folder`.
+  void DeleteInvisibleFiles(const corv::Ref<corv::FolderItem> &folder);
+  /// Deletes a file, or a folder with everything in it.
+  void DeleteFileOrFolder(const corv::Ref<corv::FolderItem> &item);
+  /// Replaces same-named items in `buildsDirectory` and moves the products in.
+  void MoveBuiltApplications(const corv::Ref<corv::FolderItem> &buildsDirectory);
+  /// Puts `plistFile` into every built ".app.tar" bundle as its
+  /// Contents/Info.plist, replacing or merging.
+  void ModifyPListFile();
 };
 extern const CORVclassDecl kProjectDecl;
 
