@@ -1,21 +1,32 @@
 // The tool's App class and its start sequence.
 #include "app.h"
 
+#include <string>
+
 #include "argument_processor.h"
+#include "build_config.h"
 #include "corv/application.h"
 #include "corv/class_decl.h"
 #include "corv/console.h"
 #include "corv/exception.h"
 #include "corvane_ide.h"
+#include "deadline.h"
 #include "plugin_entries.h"
 #include "project.h"
 #include "shell.h"
+#include "source_control.h"
 
 namespace kilnrun {
 namespace {
 
 const char kMakerLine[] = "Made by the Kilnrun maintainers";
 const char kMakerAddress[] = "https://kilnrun.example.org/";
+const char kDonationAddress[] = "https://kilnrun.example.org/donate";
+const char kRule[] = "====================";
+
+using corv::FolderItem;
+using corv::Ref;
+using corv::String;
 
 void AppFinalizer(CORVobject obj) {
   auto *self = reinterpret_cast<App *>(obj);
@@ -35,7 +46,101 @@ void PrintVersion(CORVobject self) {
   corv::Print(kMakerAddress);
 }
 
-const CORVhandlerDecl kAppHandlers[] = {{"Run", reinterpret_cast<void *>(&AppEventRun)}};
+// Every script, global or of a project, runs the same way: a new Shell
+// runs the script file by its shell path; nothing is read back.
+void RunScript(const Ref<FolderItem> &script, const char *announcement) {
+  if (!script) return;
+  corv::Print(announcement);
+  Shell().Execute(script->ShellPath());
+}
+
+void ShowDonationMessage() {
+  if (BuildConfig::Donated) return;
+  String rule = String(std::string(67, '-').c_str());
+  corv::Print(rule);
+  corv::Print("Please consider donating if you have found Kilnrun to be useful:");
+  corv::Print(String("  <") + kDonationAddress + ">");
+  corv::Print(rule);
+}
+
+// Starts the IDE, detached so that it outlives the shell, and keeps the
+// shell for the rest of the run.
+void LaunchApp(CORVobject self, const Ref<FolderItem> &ide) {
+  auto *app = reinterpret_cast<App *>(self);
+  Shell shell;
+  RuntimeLockObject(shell.object());
+  RuntimeUnlockObject(app->launchShell);
+  app->launchShell = shell.object();
+  shell.Execute(ide->ShellPath() + " >/dev/null 2>&1 &");
+}
+
+// Makes sure the IDE answers, launching it when it does not. False, with
+// the error line, when it cannot be found or never answers in time.
+bool StartIDE(CORVobject self) {
+  if (CorvaneIDE::IsAvailable()) return true;
+  int32_t minutes = BuildConfig::CorvaneLaunchTimeout;
+  Deadline deadline(int64_t(minutes == 0 ? 3 : minutes) * 3600);
+  const Ref<FolderItem> &ide = BuildConfig::CorvanePath;
+  if (!ide || !ide->Exists()) {
+    corv::StdErr()->WriteLine("Error: Could not locate Corvane.");
+    return false;
+  }
+  LaunchApp(self, ide);
+  while (!CorvaneIDE::IsAvailable()) {
+    if (deadline.Passed()) {
+      corv::StdErr()->WriteLine("Error: Could not communicate with Corvane.");
+      return false;
+    }
+    RuntimeDoEvents(1000);
+  }
+  return true;
+}
+
+void BuildProject(const Ref<Project> &p) {
+  String announcement = String("Building ") + p->file->Name();
+  if (!String::Share(p->revision).empty())
+    announcement = announcement + " (r" + String::Share(p->revision) + ")";
+  corv::Print(announcement);
+  if (!p->PrepareForBuild()) return;
+  if (!CorvaneIDE::SendScript(p->RenderBuildScript())) {
+    corv::StdErr()->WriteLine("Build failed.  Communication error with Corvane.");
+    p->Cleanup(false);
+    return;
+  }
+  Deadline deadline(int64_t(p->timeout == 0 ? 300 : p->timeout) * 60);
+  bool failed = false;
+  while (!p->BuildFinished()) {
+    if (deadline.Passed()) {
+      failed = true;
+      corv::StdErr()->WriteLine("Build failed: timeout reached.");
+      break;
+    }
+    RuntimeDoEvents(100);
+  }
+  if (!failed) {
+    RuntimeDoEvents(1000);  // let the IDE let go of what it wrote
+    p->PostBuild();
+    const Ref<FolderItem> &builds = BuildConfig::BuildsDirectory;
+    if (builds && builds->Exists()) p->MoveBuiltApplications(builds);
+  }
+  p->Cleanup(false);
+}
+
+// The first of the exception classes the report names that `error` is.
+String ExceptionTypeName(CORVobject error) {
+  for (const char *name :
+       {"NilObjectException", "OutOfBoundsException", "KeyNotFoundException",
+        "IllegalCastException", "StackOverflowException", "TypeMismatchException",
+        "UnsupportedFormatException", "ShellNotRunningException"}) {
+    CORVclass *cls = RuntimeLookupClass(String(name).get());
+    if (cls && RuntimeObjectIsa(error, cls)) return name;
+  }
+  return "Unknown";
+}
+
+const CORVhandlerDecl kAppHandlers[] = {
+    {"Run", reinterpret_cast<void *>(&AppEventRun)},
+    {"UnhandledException", reinterpret_cast<void *>(&AppEventUnhandledException)}};
 
 }  // namespace
 
@@ -51,11 +156,50 @@ int32_t AppEventRun(CORVobject self, CORVobject args) {
     PrintVersion(self);
     return 0;
   }
-  // Reading the configuration and building projects come with the build
-  // driver; until then every other request ends as a configuration error.
-  corv::StdErr()->WriteLine(
-      "Error: This build of Kilnrun can only report its version (kilnrun --version).");
-  return 1;
+  if (arguments->Count() > 0) {
+    // A config option wins; otherwise the first argument, whatever it is.
+    Ref<ArgumentValue> config = arguments->Find("config");
+    if (!config) config = corv::Array<ArgumentValue *>::Share(arguments->arguments)(0);
+    BuildConfig::ConfigFile = config->FolderItemValue();
+  }
+
+  SourceControl::InitTools();
+  bool ok = BuildConfig::ReadConfiguration();
+  ShowDonationMessage();
+  if (!ok) {
+    corv::StdErr()->WriteLine("Build configuration could not be read.");
+    return 1;
+  }
+
+  RunScript(BuildConfig::PreBuildScript, "Executing prebuild script.");
+  if (BuildConfig::SVNUpdate) SourceControl::UpdateWorkingCopy(BuildConfig::RepositoryRoot);
+  if (!StartIDE(self)) return 1;
+  RuntimeDoEvents(250);
+
+  // The list is read again before every pass: a project may be added while
+  // the run goes on.
+  for (int32_t i = 0; i <= BuildConfig::Projects.UBound(); ++i)
+    BuildProject(BuildConfig::Projects(i));
+
+  RunScript(BuildConfig::PostBuildScript, "Executing postbuild script.");
+  corv::Print("Build complete");
+  return 0;
+}
+
+void AppEventUnhandledException(CORVobject, CORVobject error) {
+  String type = ExceptionTypeName(error);
+  corv::DebugLog(kRule);
+  corv::DebugLog(String("Kilnrun exception: ") + type);
+  if (CORVobject stack = RuntimeExceptionStack(error)) {
+    corv::StringArray lines = corv::StringArray::Adopt(stack);
+    for (int32_t i = 0; i <= lines.UBound(); ++i) corv::DebugLog(lines(i));
+  }
+  corv::StdErr()->WriteLine(String("Kilnrun has encountered an error: ") + type);
+  corv::StdErr()->WriteLine("Terminating build process and cleaning up.");
+  corv::DebugLog(kRule);
+  // Temporary files go; the IDE's windows stay, as there may be no IDE.
+  for (int32_t i = 0; i <= BuildConfig::Projects.UBound(); ++i)
+    BuildConfig::Projects(i)->Cleanup(true);
 }
 
 void AppCloseIDEWindows(CORVobject, const corv::StringArray &names, bool closeLastWindow) {

@@ -15,6 +15,9 @@ extern const CORVclassDecl kAppDecl;
 
 /// Event_Run: the run; its result is the process exit code.
 int32_t AppEventRun(CORVobject self, CORVobject args);
+/// Event_UnhandledException: reports an exception that nothing caught and
+/// removes every project's temporary files; the runtime's report follows.
+void AppEventUnhandledException(CORVobject self, CORVobject error);
 
 /// App.CloseIDEWindows: asks the IDE to close, for each name, the first
 /// window whose title holds the name in square brackets; unless

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "corv.h"
+#include "corv_string.h"
 #include "platform/debug_log.h"
 
 namespace corv {
@@ -16,6 +17,8 @@ CORVFailureReporter gSecondReporter = nullptr;
 std::mutex gCaptureMutex;
 bool gCapturing = false;
 std::vector<std::string> gCaptured;
+bool gCapturingDebugLog = false;
+std::vector<std::string> gCapturedDebugLog;
 
 }  // namespace
 
@@ -29,6 +32,19 @@ std::vector<std::string> TakeCapturedFailures() {
   std::lock_guard<std::mutex> hold(gCaptureMutex);
   std::vector<std::string> out;
   out.swap(gCaptured);
+  return out;
+}
+
+void CaptureDebugLog(bool on) {
+  std::lock_guard<std::mutex> hold(gCaptureMutex);
+  gCapturingDebugLog = on;
+  gCapturedDebugLog.clear();
+}
+
+std::vector<std::string> TakeCapturedDebugLog() {
+  std::lock_guard<std::mutex> hold(gCaptureMutex);
+  std::vector<std::string> out;
+  out.swap(gCapturedDebugLog);
   return out;
 }
 
@@ -52,4 +68,16 @@ extern "C" void CORVReportFailure(const char *file, int32_t line, const char *co
 
 extern "C" void CORVSetSecondFailureReporter(CORVFailureReporter reporter) {
   corv::gSecondReporter = reporter;
+}
+
+extern "C" void SystemDebugLogger(CORVstring text) {
+  if (!text) return;
+  // The platform log takes UTF-8 here, as the debugger output takes UTF-16
+  // on Windows: the text is converted, never cut or decorated.
+  CORVstring utf8 = RuntimeConvertString(text, kEncodingUTF8);
+  std::string line(reinterpret_cast<const char *>(CORVStringBytes(utf8)), CORVStringLength(utf8));
+  RuntimeUnlockString(utf8);
+  corv::platform::WriteDebugLog(line.c_str());
+  std::lock_guard<std::mutex> hold(corv::gCaptureMutex);
+  if (corv::gCapturingDebugLog) corv::gCapturedDebugLog.push_back(line);
 }

@@ -14,6 +14,10 @@ typedef void (*CORVFailureReporter)(const char *file, int32_t line, const char *
                                     const char *message);
 void CORVSetSecondFailureReporter(CORVFailureReporter reporter);
 
+/* System.DebugLog: hands the text to the platform's debug log with nothing
+ * added; an empty text is not sent. */
+void SystemDebugLogger(CORVstring text);
+
 /* Finds an entry point by name: fixed entries first, then dynamic ones, ASCII
  * case ignored, first match wins. Null when there is none. */
 void *CORVLookupLinkEntry(const char *name);

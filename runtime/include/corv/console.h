@@ -1,10 +1,12 @@
-// Console output as the application uses it: Print, and StdErr with the
-// language's members. Each is the entry point of the same meaning.
+// Console output as the application uses it: Print, StdErr with the
+// language's members, and System.DebugLog. Each is the entry point of the
+// same meaning.
 #pragma once
 
 #include "corv/ref.h"
 #include "corv/string.h"
 #include "corv_console.h"
+#include "corv_runtime.h"
 
 namespace corv {
 
@@ -28,6 +30,11 @@ static_assert(sizeof(StdOutputStream) == sizeof(CORVstdOutputStream));
 /// StdErr: the standard-error stream.
 inline Ref<StdOutputStream> StdErr() {
   return Ref<StdOutputStream>::Adopt(RuntimeGetStdErr());
+}
+
+/// System.DebugLog(s): the text to the platform's debug log, nothing added.
+inline void DebugLog(const String &s) {
+  SystemDebugLogger(s.get());
 }
 
 }  // namespace corv

@@ -1,0 +1,3 @@
+#!/bin/sh
+# Hello's own pre-build step: runs before the project copy is handed to the IDE.
+echo "  Hello: preparing the build"
