@@ -102,6 +102,10 @@ void BuildProject(const Ref<Project> &p) {
     announcement = announcement + " (r" + String::Share(p->revision) + ")";
   corv::Print(announcement);
   if (!p->PrepareForBuild()) return;
+  // The completion test's first look, before the IDE is asked: an IDE that
+  // builds faster than the first poll would otherwise have its products
+  // taken for the old ones, and the build would end in a timeout.
+  p->BuildFinished();
   if (!CorvaneIDE::SendScript(p->RenderBuildScript())) {
     corv::StdErr()->WriteLine("Build failed.  Communication error with Corvane.");
     p->Cleanup(false);
