@@ -132,7 +132,6 @@ Ref<FolderItem> WriteCopy(const Ref<FolderItem> &project, const String &suffix,
 }  // namespace
 
 bool Project::PrepareForBuild() {
-  if (!file) RaiseNilObjectException();
   Ref<FolderItem> projectFile = Ref<FolderItem>::Share(file);
   if (!EndsWith(projectFile->Name(), ".cvvcp")) {
     corv::StdErr()->WriteLine("Unsupported project format: requires .cvvcp file.");
@@ -207,7 +206,9 @@ Ref<FolderItem> Project::PrepareAppClass(const Ref<FolderItem> &classFile) {
     lines.Append(line);
   }
   in->Close();
-  return WriteCopy(classFile, Extension(classFile->Name()), lines, true);
+  // Next to the project, wherever the class file lies: the project names
+  // its copy by a bare name.
+  return WriteCopy(Ref<FolderItem>::Share(file), Extension(classFile->Name()), lines, true);
 }
 
 int32_t Project::GetBuildFlags() {
@@ -251,7 +252,7 @@ bool Project::BuildFinished() {
   int32_t count = current->Count();
   for (int32_t i = 0; i < count; ++i) {
     String key = current->Key(i).StringValue();
-    double now = current->Value(key).DoubleValue();
+    double now = current->ValueByIndex(i).DoubleValue();
     double before = lastAppBuildTimes->Lookup(key, 0.0).DoubleValue();
     if (now > before) ++completedCount;
   }

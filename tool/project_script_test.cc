@@ -117,6 +117,7 @@ TEST_F(ProjectScriptTest, TheCopyRewritesTargetsPropertiesAndTheApplicationClass
       {"Type=Console", "Type=Console"},
       {"BuildFlags=&h3290", "BuildFlags=&h90"},
       {"myprop=old", "myprop=new"},  // keys compare without case
+      {"caf\xC3\xA9=old", "caf\xC3\xA9=\xC3\xA9t\xC3\xA9"},
       {"Other=1", "Other=1"},
       {"NoEqualsSign", "NoEqualsSign"},
       {"", ""},
@@ -132,8 +133,10 @@ TEST_F(ProjectScriptTest, TheCopyRewritesTargetsPropertiesAndTheApplicationClass
   std::string original = Join(lines, "\r\n") + "\r\n";
   Ref<Project> project = NewProject(temp_ / "Tool.cvvcp", original);
   project->buildWindows = project->buildLinux = true;
-  for (const char *ignored : {"Type", "BuildFlags", "MyProp"})
-    project->properties->Value(ignored, ignored == std::string("MyProp") ? "new" : "changed");
+  project->properties->Value("Type", "Library");
+  project->properties->Value("BuildFlags", "&hFFFF");
+  project->properties->Value("MyProp", "new");
+  project->properties->Value("CAF\xC3\x89", "\xC3\xA9t\xC3\xA9");
   // A script whose path a shell would split and run if it were not quoted.
   std::string script = temp_ / "it's \"pre\" $(touch x).sh";
   WriteFileBytes(script, "#!/bin/sh\necho ran > \"$(dirname \"$0\")/ran\"\n");
@@ -159,6 +162,8 @@ TEST_F(ProjectScriptTest, ApplicationNamesPerTarget) {
       {"WindowsName= Tool.EXE ", "Windows", "Tool.EXE"},
       {"LinuxX86Name=\tTool", "Linux", "Tool"},
       {"MacCarbonMachName=Tool", "Mac", "Tool.app"},
+      {"WindowsName=T\xFF", "Windows", "T\xFF.exe"},  // not UTF-8
+      {"WindowsName=Caf\xC3\xA9.EXE", "Windows", "Caf\xC3\xA9.EXE"},
   };
   for (const auto &c : kCases) {
     Ref<Project> project = NewProject(temp_ / "Tool.cvvcp", c.line);
@@ -185,8 +190,8 @@ TEST_F(ProjectScriptTest, ConfiguredConstantsGetTheirNewDefaults) {
   };
   std::string classText, copied;
   for (const auto &c : kLines) classText += c.line + "\r\n", copied += c.copied + "\n";
-  WriteFileBytes(temp_ / "App.cvvcc", classText);
-  Ref<Project> project = NewProject(temp_ / "Tool.cvvcp", "Class=App;App.cvvcc");
+  WriteFileBytes(MakeFolder(temp_ / "src") + "/App.cvvcc", classText);
+  Ref<Project> project = NewProject(temp_ / "Tool.cvvcp", "Class=App;src/App.cvvcc");
   project->constants->Value("KVERSION", "2.5");
   project->constants->Value("kTwice", "say \"hi\"");  // inserted as it is
   ASSERT_TRUE(project->PrepareForBuild());
