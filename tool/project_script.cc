@@ -72,6 +72,18 @@ bool DeclaresConstant(const String &line) {
          corv::NthField(corv::NthField(line, " ", 2), ",", 1) == "Constant";
 }
 
+// The class file a "Class" value names, relative to the project; nil for
+// a path that names nothing. Like any other failure of the class copy, a
+// path that cannot be resolved leaves the line as it was.
+Ref<FolderItem> ClassFile(const Ref<FolderItem> &project, const String &classValue) {
+  String path = corv::NthField(classValue, ";", 2);
+  if (path.empty()) return nullptr;  // resolved, "" would be the folder itself
+  Ref<FolderItem> classFile;
+  corv::Catch(&kNilObjectExceptionDecl,
+              [&] { classFile = BuildConfig::ResolvePath(project->Parent(), path); });
+  return classFile;
+}
+
 }  // namespace
 
 Ref<FolderItem> Project::GetTemporaryFile(const String &suffix) {
@@ -162,10 +174,7 @@ bool Project::PrepareForBuild() {
     } else if (key == "Class") {
       if (corv::NthField(value, ";", 1) == String::Share(appClassName)) {
         StringArray fields = corv::Split(value, ";");
-        String path = corv::NthField(value, ";", 2);
-        // No path names no class file (resolved, "" would be the folder).
-        Ref<FolderItem> copy = PrepareAppClass(
-            path.empty() ? nullptr : BuildConfig::ResolvePath(projectFile->Parent(), path));
+        Ref<FolderItem> copy = PrepareAppClass(ClassFile(projectFile, value));
         if (copy) {
           fields.Set(1, copy->Name());
           line = String("Class=") + corv::Join(fields, ";");
@@ -176,7 +185,9 @@ bool Project::PrepareForBuild() {
     }
     lines.Append(line);
   }
+  bool readWhole = in->LastErrorCode() == 0;
   in->Close();
+  if (!readWhole) RaiseNilObjectException();  // a copy missing lines would build something else
 
   Ref<FolderItem> copy = WriteCopy(projectFile, Extension(projectFile->Name()), lines, false);
   if (!copy) RaiseNilObjectException();
@@ -205,7 +216,9 @@ Ref<FolderItem> Project::PrepareAppClass(const Ref<FolderItem> &classFile) {
     }
     lines.Append(line);
   }
+  bool readWhole = in->LastErrorCode() == 0;
   in->Close();
+  if (!readWhole) return nullptr;
   // Next to the project, wherever the class file lies: the project names
   // its copy by a bare name.
   return WriteCopy(Ref<FolderItem>::Share(file), Extension(classFile->Name()), lines, true);

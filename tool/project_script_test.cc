@@ -124,6 +124,7 @@ TEST_F(ProjectScriptTest, TheCopyRewritesTargetsPropertiesAndTheApplicationClass
       {"Class=Helper;App.cvvcc;&h1", "Class=Helper;App.cvvcc;&h1"},
       {"Class=App;Missing.cvvcc;&h2", "Class=App;Missing.cvvcc;&h2"},
       {"Class=App", "Class=App"},
+      {"Class=App;~/App.cvvcc", "Class=App;~/App.cvvcc"},  // a path that resolves to nothing
       {"Class=app;App.cvvcc;&h3;&h0", "Class=app;TempKR1234.cvvcc;&h3;&h0"},
       {"Notes=caf\xE9 \xFF\xFE", "Notes=caf\xE9 \xFF\xFE"},  // not UTF-8: kept byte for byte
       {"\xC3\x28=1", "\xC3\x28=1"},
