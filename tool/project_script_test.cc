@@ -329,21 +329,6 @@ TEST_F(ProjectScriptTest, BuildFinishedCountsEachNewerApplication) {
   }
 }
 
-TEST_F(ProjectScriptTest, ModificationTimesAreKeyedByShellPath) {
-  ScopedTempFolder folder;
-  Ref<Project> project = NewProject(folder / "a b.cvvcp", "");
-  project->buildLinux = true;
-  project->buildNames->Value("Linux", "it's");
-  WriteFileBytes(folder / "it's-Linux", "");
-  ASSERT_TRUE(corv::platform::SetModificationTime(folder / "it's-Linux", {1000, 0}).ok());
-  Ref<corv::Dictionary> times = project->ListAppModifiedTimes();
-  ASSERT_EQ(times->Count(), 1);
-  String key = corv::GetFolderItem(String(folder / "it's-Linux"))->ShellPath();
-  EXPECT_EQ(Text(times->Key(0).StringValue()), Text(key));
-  Ref<corv::Date> date = corv::GetFolderItem(String(folder / "it's-Linux"))->ModificationDate();
-  EXPECT_EQ(times->Value(key).DoubleValue(), date->TotalSeconds());
-}
-
 void Wrapper(CORVobject app, CORVAppFunction function) {
   CORVCallFunctionWithExceptionHandling(app, function);
 }
