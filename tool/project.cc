@@ -21,8 +21,27 @@ void ProjectFinalizer(CORVobject obj) {
     corv::Assign(text, corv::String());
 }
 
+Project *Of(CORVobject self) {
+  return reinterpret_cast<Project *>(self);
+}
+
 void ProjectConstructor(CORVobject self) {
-  reinterpret_cast<Project *>(self)->Constructor();
+  Of(self)->Constructor();
+}
+bool ProjectPrepareForBuild(CORVobject self) {
+  return Of(self)->PrepareForBuild();
+}
+int32_t ProjectGetBuildFlags(CORVobject self) {
+  return Of(self)->GetBuildFlags();
+}
+void ProjectCleanup(CORVobject self, bool keepWindows) {
+  Of(self)->Cleanup(keepWindows);
+}
+CORVstring ProjectRenderBuildScript(CORVobject self) {
+  return Of(self)->RenderBuildScript().Leak();
+}
+bool ProjectBuildFinished(CORVobject self) {
+  return Of(self)->BuildFinished();
 }
 
 // The virtual operations in slot order: Constructor, PrepareForBuild,
@@ -31,6 +50,11 @@ void ProjectConstructor(CORVobject self) {
 // it is written.
 const CORVmethodDecl kProjectMethods[] = {
     {"Constructor", "%%", reinterpret_cast<void *>(&ProjectConstructor)},
+    {"PrepareForBuild", "%b%", reinterpret_cast<void *>(&ProjectPrepareForBuild)},
+    {"GetBuildFlags", "%i4%", reinterpret_cast<void *>(&ProjectGetBuildFlags)},
+    {"Cleanup", "%%b", reinterpret_cast<void *>(&ProjectCleanup)},
+    {"RenderBuildScript", "%s%", reinterpret_cast<void *>(&ProjectRenderBuildScript)},
+    {"BuildFinished", "%b%", reinterpret_cast<void *>(&ProjectBuildFinished)},
 };
 
 }  // namespace
