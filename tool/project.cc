@@ -25,12 +25,23 @@ void ProjectConstructor(CORVobject self) {
   reinterpret_cast<Project *>(self)->Constructor();
 }
 
+void ProjectMoveBuiltApplications(CORVobject self, CORVobject buildsDirectory) {
+  reinterpret_cast<Project *>(self)->MoveBuiltApplications(
+      corv::Ref<corv::FolderItem>::Share(buildsDirectory));
+}
+
+void ProjectPostBuild(CORVobject self) {
+  reinterpret_cast<Project *>(self)->PostBuild();
+}
+
 // The virtual operations in slot order: Constructor, PrepareForBuild,
 // MoveBuiltApplications, GetBuildFlags, Cleanup, PostBuild,
 // RenderBuildScript, BuildFinished. Each joins the table at its place as
 // it is written.
 const CORVmethodDecl kProjectMethods[] = {
     {"Constructor", "%%", reinterpret_cast<void *>(&ProjectConstructor)},
+    {"MoveBuiltApplications", "%%o", reinterpret_cast<void *>(&ProjectMoveBuiltApplications)},
+    {"PostBuild", "%%", reinterpret_cast<void *>(&ProjectPostBuild)},
 };
 
 }  // namespace
