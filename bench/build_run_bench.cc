@@ -38,7 +38,7 @@ struct Scene {
     for (int i = 0; i < kProjects; ++i) {
       std::string name = "P" + std::to_string(i);
       corv::platform::RunCommandLine("mkdir " + Quoted(folder / name));
-      corv::testing::WriteFileBytes(folder / name / (name + ".cvvcp"),
+      corv::testing::WriteFileBytes(folder / (name + "/" + name + ".cvvcp"),
                                     "Type=Desktop\nBuildFlags=&h0\nWindowsName=" + name +
                                         "Win\nLinuxX86Name=" + name +
                                         "\nMacCarbonMachName=" + name + "Mac\n");

@@ -132,12 +132,24 @@ void BuildProject(const Ref<Project> &p) {
 
 // The first of the exception classes the report names that `error` is.
 String ExceptionTypeName(CORVobject error) {
-  for (const char *name :
-       {"NilObjectException", "OutOfBoundsException", "KeyNotFoundException",
-        "IllegalCastException", "StackOverflowException", "TypeMismatchException",
-        "UnsupportedFormatException", "ShellNotRunningException"}) {
-    CORVclass *cls = RuntimeLookupClass(String(name).get());
-    if (cls && RuntimeObjectIsa(error, cls)) return name;
+  struct Named {
+    const char *name;
+    const CORVclassDecl *decl;  // nil: a plugin's class, found by its name
+  };
+  static const Named kTypes[] = {
+      {"NilObjectException", &kNilObjectExceptionDecl},
+      {"OutOfBoundsException", &kOutOfBoundsExceptionDecl},
+      {"KeyNotFoundException", &kKeyNotFoundExceptionDecl},
+      {"IllegalCastException", &kIllegalCastExceptionDecl},
+      {"StackOverflowException", &kStackOverflowExceptionDecl},
+      {"TypeMismatchException", &kTypeMismatchExceptionDecl},
+      {"UnsupportedFormatException", &kUnsupportedFormatExceptionDecl},
+      {"ShellNotRunningException", nullptr},
+  };
+  for (const Named &type : kTypes) {
+    CORVclass *cls =
+        type.decl ? CORVBindDeclaration(type.decl) : RuntimeLookupClass(String(type.name).get());
+    if (cls && RuntimeObjectIsa(error, cls)) return type.name;
   }
   return "Unknown";
 }

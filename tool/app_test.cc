@@ -50,7 +50,7 @@ TEST(Deadline, AddsUpTheTimeBetweenLooks) {
   // Each look sees less than the limit; together they pass it, through two
   // wraps, as in a wait of many polls.
   corv::platform::FixMillisecondCounterForTest(uint32_t(kWrap - 1000));
-  kilnrun::Deadline deadline(int64_t(60) * 60 * 24 * 60);  // 60 days
+  kilnrun::Deadline deadline(int64_t(60) * 24 * 3600 * 60);  // 60 days of ticks
   bool passed = false;
   uint32_t now = uint32_t(kWrap - 1000);
   for (int day = 1; day <= 59; ++day) {

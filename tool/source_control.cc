@@ -134,8 +134,10 @@ String RunSvn(const String &arguments) {
   // Untranslated messages, so that the "Revision: " line reads the same in
   // every locale, and UTF-8, the encoding of the paths the tool passes: under
   // plain "C" svn refuses every path beyond ASCII, also when a scheduler
-  // starts the tool without any locale.
-  return Execute(String("LC_ALL=C.UTF-8 ") + svn + " " + arguments);
+  // starts the tool without any locale. Its complaints are not passed on
+  // (a project folder outside the working copy is no error of the run): a
+  // failed update or an unreadable revision is not reported.
+  return Execute(String("LC_ALL=C.UTF-8 ") + svn + " " + arguments + " 2>/dev/null");
 }
 
 void UpdateWorkingCopy(const Ref<FolderItem> &folder) {

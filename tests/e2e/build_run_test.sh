@@ -91,7 +91,11 @@ svn checkout -q "file://$work/repository/trunk" main
 ide_wrapper main/ide.sh ""
 "$kilnrun" "$work/main/kilnrun.conf" >main.out 2>main.err
 check "main run: exit status" 0 "$?"
-check "main run: standard output" "Executing prebuild script.
+check "main run: standard output" "-------------------------------------------------------------------
+Please consider donating if you have found Kilnrun to be useful:
+  <https://kilnrun.example.org/donate>
+-------------------------------------------------------------------
+Executing prebuild script.
 Building One.cvvcp (r1)
 Executing project prebuild script.
 Executing project postbuild script.

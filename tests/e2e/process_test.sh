@@ -55,9 +55,9 @@ for args in "--version" "version" "-VERSION other args"; do
   check "kilnrun $args exit" 0 "$status"
   check "kilnrun $args lines" 3 "$(printf '%s\n' "$out" | wc -l | tr -d ' ')"
 done
-run "$kilnrun" some.conf
-check "other requests are a configuration error" 1 "$status"
-case "$err" in Error:*) ;; *) check "error line" "Error: ..." "$err" ;; esac
+run "$kilnrun" "$work/no-such.conf"
+check "a missing configuration: exit" 1 "$status"
+check "a missing configuration: error line" "Build configuration could not be read." "$err"
 
 # kilnrun moved elsewhere with its folder keeps working.
 mkdir "$work/moved"
