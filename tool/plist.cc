@@ -200,7 +200,12 @@ Ref<Dictionary> ParsePlistValue(HTMLnode *element, bool asArray) {
 }
 
 Ref<Dictionary> ParsePlist(const String &text) {
-  NodeRef root = HTMLnode::New(text, false);
+  // Text of no declared encoding (an archive member, a file read as it is)
+  // is the UTF-8 property lists are written in; taken as bytes, every string
+  // of the list would be written back as data.
+  NodeRef root = HTMLnode::New(
+      text.encoding() == kEncodingUnknown ? corv::DefineEncoding(text, kEncodingUTF8) : text,
+      false);
   NodeRef plist = root->FindTag("plist", String(), String());
   if (!plist) return nullptr;
   NodeArray children = plist->Children();

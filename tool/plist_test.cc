@@ -98,6 +98,13 @@ TEST_F(PlistTest, ReadsEveryKindOfValue) {
     EXPECT_EQ(Describe(plist), c.described);
   }
   EXPECT_FALSE(PlistUtils::ParsePlist("<dict><key>a</key><true/></dict>"));
+  // Bytes of no declared encoding, as an archive member reads: the strings
+  // are text all the same, the data stays data.
+  String bytes = corv::DefineEncoding(
+      String(Plist(
+          "<dict><key>n</key><string>Caf\xC3\xA9</string><key>d</key><data>SGk=</data></dict>")),
+      kEncodingUnknown);
+  EXPECT_EQ(Describe(PlistUtils::ParsePlist(bytes)), "{n=s:Caf\xC3\xA9;d=d:Hi}");
 }
 
 TEST_F(PlistTest, MergesTheTopLevelAndWritesWhatWasRead) {

@@ -1,3 +1,5 @@
 #!/bin/sh
 # Hello's own post-build step: gets the project copy, then every product.
-echo "  Hello: finished $(($# - 1)) products of $(basename "$1")"
+copy=$1
+shift
+echo "Hello: built from $(basename "$copy"): $*" >>"$(dirname "$0")/../build-log.txt"

@@ -1,3 +1,4 @@
 #!/bin/sh
 # Runs once after the last project.
-echo "  after-all: $(ls "$(dirname "$0")/../builds" | wc -l) items in the builds folder"
+here=$(dirname "$0")/..
+echo "after-all: $(ls "$here/builds" | wc -l) items in the builds folder" >>"$here/build-log.txt"
