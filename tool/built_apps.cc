@@ -1,8 +1,16 @@
 // The built applications: which products of the selected targets exist next
 // to the project file, how they are finished, and how they reach the builds
 // folder.
+//
+// Every walk of a folder tree here (searching, copying, archiving,
+// deleting) takes items as they are (TrueItem, TrueChild) and never goes
+// through a symbolic link to a folder: a link could loop the walk or lead it
+// out of the bundle, and deleting one removes the link, not what it names.
+#include "corv/console.h"
 #include "corv/string.h"
 #include "project.h"
+#include "shell.h"
+#include "tar_archive.h"
 
 namespace kilnrun {
 
@@ -39,9 +47,86 @@ void AddWindowsCandidates(const corv::StringArray &names, const String &windows)
   for (int32_t i = 0; i <= list.UBound(); ++i) names.Append(list(i));
 }
 
+bool IsHidden(const Ref<FolderItem> &item) {
+  return !item->Visible() || corv::Left(item->Name(), 1) == ".";
+}
+
+// A folder the walks may enter: a real one, not a link to one.
+bool IsRealFolder(const Ref<FolderItem> &item) {
+  return item->Exists() && item->Directory() && !item->IsSymbolicLink();
+}
+
+void DeleteTree(const Ref<FolderItem> &item) {
+  if (!item || !item->Exists()) return;
+  if (IsRealFolder(item)) {
+    // An item that cannot be deleted is passed over for the next, and the
+    // bound ends the loop should the folder keep filling up meanwhile.
+    int32_t attempts = 2 * item->Count();
+    int32_t first = 1;
+    for (int32_t tried = 0; tried < attempts && item->Count() >= first; ++tried) {
+      Ref<FolderItem> child = item->TrueItem(first);
+      DeleteTree(child);
+      if (child && child->Exists()) ++first;
+    }
+  }
+  item->Delete();
+}
+
+Ref<FolderItem> Find(const Ref<FolderItem> &folder, const String &name) {
+  if (!folder || !IsRealFolder(folder)) return nullptr;
+  Ref<FolderItem> child = folder->TrueChild(name);
+  if (child && IsRealFolder(child)) return child;
+  int32_t count = folder->Count();
+  for (int32_t i = 1; i <= count; ++i)
+    if (Ref<FolderItem> found = Find(folder->TrueItem(i), name)) return found;
+  return nullptr;
+}
+
+// The folder at `prefix` ("Contents/Frameworks/") inside `bundle`, made
+// where missing; nil when a part cannot be made or is not a real folder.
+Ref<FolderItem> MakeFolderPath(Ref<FolderItem> folder, const String &prefix) {
+  int32_t parts = corv::CountFields(prefix, "/");
+  for (int32_t i = 1; i <= parts; ++i) {
+    String part = corv::NthField(prefix, "/", i);
+    if (part.empty()) continue;
+    Ref<FolderItem> child = folder->TrueChild(part);
+    if (!child) return nullptr;
+    if (!child->Exists()) child->CreateAsFolder();
+    if (!IsRealFolder(child)) return nullptr;
+    folder = child;
+  }
+  return folder;
+}
+
+// Copies the visible items of `source` into `destination`: a file replaces
+// the item of its name (keeping its permission bits and modification time,
+// as CopyFileTo does), a folder is merged into the folder of its name.
+void CopyTree(const Ref<FolderItem> &source, const Ref<FolderItem> &destination) {
+  int32_t count = source->Count();
+  for (int32_t i = 1; i <= count; ++i) {
+    Ref<FolderItem> item = source->TrueItem(i);
+    if (!item || IsHidden(item)) continue;
+    bool isFolder = item->Directory();
+    if (isFolder && item->IsSymbolicLink()) continue;
+    Ref<FolderItem> target = destination->TrueChild(item->Name());
+    if (!target) continue;
+    if (isFolder) {
+      if (!IsRealFolder(target)) {
+        DeleteTree(target);
+        if (!target->CreateAsFolder()) continue;
+      }
+      CopyTree(item, target);
+    } else {
+      DeleteTree(target);
+      item->CopyFileTo(target);
+    }
+  }
+}
+
 }  // namespace
 
 corv::Array<FolderItem *> Project::GetBuiltApps() {
+  if (!file) RaiseNilObjectException();
   corv::StringArray names = corv::NewArray<String>();
   if (buildMacPPC || buildMacIntel || buildMacUB)
     AddMacCandidates(names, buildNames->Value("Mac").StringValue());
@@ -55,11 +140,106 @@ corv::Array<FolderItem *> Project::GetBuiltApps() {
   corv::Array<FolderItem *> apps = corv::NewArray<FolderItem *>();
   Ref<FolderItem> folder = file->Parent();
   for (int32_t i = 0; i <= names.UBound(); ++i) {
-    if (names(i).empty()) continue;
+    // A bundle folder is never a product: Mac builds are looked for without
+    // the extension or as archives.
+    if (names(i).empty() || EndsWith(names(i), ".app")) continue;
     Ref<FolderItem> app = folder->Child(names(i));
     if (app && app->Exists()) apps.Append(app);
   }
   return apps;
+}
+
+void Project::PostBuild() {
+  if (!file) RaiseNilObjectException();
+  if (plistFile && plistFile->Exists()) ModifyPListFile();
+  Ref<FolderItem> folder = file->Parent();
+  if (copyResources) CopyDirectoryContents(folder->Child("Resources"), "Contents/Resources/");
+  if (copyFrameworks) CopyDirectoryContents(folder->Child("Frameworks"), "Contents/Frameworks/");
+  if (!postBuildScript) return;
+  String command = postBuildScript->ShellPath() + " " + file->ShellPath();
+  corv::Array<FolderItem *> apps = GetBuiltApps();
+  for (int32_t i = 0; i <= apps.UBound(); ++i) command += String(" ") + apps(i)->ShellPath();
+  corv::Print("Executing project postbuild script.");
+  Shell shell;
+  shell.Execute(command);
+}
+
+void Project::CopyDirectoryContents(const Ref<FolderItem> &source, const String &prefix) {
+  if (!source || !source->Exists()) return;
+  String sourcePath = source->AbsolutePath();
+  corv::Array<FolderItem *> apps = GetBuiltApps();
+  for (int32_t i = 0; i <= apps.UBound(); ++i) {
+    Ref<FolderItem> app = apps(i);
+    String name = app->Name();
+    if (IsRealFolder(app)) {
+      Ref<FolderItem> destination = Find(app, source->Name());
+      if (!destination) destination = MakeFolderPath(app, prefix);
+      // A bundle that holds the source itself would be copied into for ever.
+      if (!destination ||
+          corv::SameBytes(corv::LeftB(destination->AbsolutePath(), corv::LenB(sourcePath)),
+                          sourcePath))
+        continue;
+      CopyTree(source, destination);
+      DeleteInvisibleFiles(destination);
+    } else if (!app->Directory() && EndsWith(name, ".app.tar")) {
+      Ref<TarArchive> archive = corv::New<TarArchive>(&kTarArchiveDecl);
+      if (!archive->Open(app)) continue;
+      AddFolderFilesToTar(archive, corv::Left(name, corv::Len(name) - 4) + "/" + prefix, source);
+      archive->Close();
+    }
+  }
+}
+
+Ref<FolderItem> Project::FindFolder(const Ref<FolderItem> &folder, const String &name) {
+  return Find(folder, name);
+}
+
+void Project::AddFolderFilesToTar(const Ref<TarArchive> &archive, const String &prefix,
+                                  const Ref<FolderItem> &folder) {
+  if (!archive || !folder) RaiseNilObjectException();
+  int32_t count = folder->Count();
+  for (int32_t i = 1; i <= count; ++i) {
+    Ref<FolderItem> item = folder->TrueItem(i);
+    if (!item || IsHidden(item)) continue;
+    if (item->Directory()) {
+      if (item->IsSymbolicLink()) continue;
+      archive->CreateFolder(prefix + item->Name());
+      AddFolderFilesToTar(archive, prefix + item->Name() + "/", item);
+    } else {
+      archive->AddFile(item, prefix);
+    }
+  }
+}
+
+void Project::DeleteInvisibleFiles(const Ref<FolderItem> &folder) {
+  if (!folder) RaiseNilObjectException();
+  for (int32_t i = folder->Count(); i >= 1; --i) {
+    Ref<FolderItem> item = folder->TrueItem(i);
+    if (item && IsHidden(item)) DeleteTree(item);
+  }
+}
+
+void Project::DeleteFileOrFolder(const Ref<FolderItem> &item) {
+  DeleteTree(item);
+}
+
+void Project::MoveBuiltApplications(const Ref<FolderItem> &buildsDirectory) {
+  if (!buildsDirectory) RaiseNilObjectException();
+  corv::Array<FolderItem *> apps = GetBuiltApps();
+  for (int32_t i = 0; i <= apps.UBound(); ++i) {
+    Ref<FolderItem> app = apps(i);
+    // A name listed twice was moved the first time.
+    if (!app->Exists()) continue;
+    Ref<FolderItem> old = buildsDirectory->TrueChild(app->Name());
+    // The builds folder is the project folder: the product is in place, and
+    // deleting "the old one" would delete it.
+    if (!old || corv::SameBytes(old->AbsolutePath(), app->AbsolutePath())) continue;
+    DeleteTree(old);
+    // What could not be deleted is kept, and so is the product: it stays in
+    // the project folder (moving never replaces).
+    if (old->Exists()) continue;
+    app->MoveFileTo(buildsDirectory);
+  }
 }
 
 }  // namespace kilnrun

@@ -21,16 +21,48 @@ void ProjectFinalizer(CORVobject obj) {
     corv::Assign(text, corv::String());
 }
 
+Project *Of(CORVobject self) {
+  return reinterpret_cast<Project *>(self);
+}
+
 void ProjectConstructor(CORVobject self) {
-  reinterpret_cast<Project *>(self)->Constructor();
+  Of(self)->Constructor();
+}
+bool ProjectPrepareForBuild(CORVobject self) {
+  return Of(self)->PrepareForBuild();
+}
+int32_t ProjectGetBuildFlags(CORVobject self) {
+  return Of(self)->GetBuildFlags();
+}
+void ProjectCleanup(CORVobject self, bool keepWindows) {
+  Of(self)->Cleanup(keepWindows);
+}
+CORVstring ProjectRenderBuildScript(CORVobject self) {
+  return Of(self)->RenderBuildScript().Leak();
+}
+bool ProjectBuildFinished(CORVobject self) {
+  return Of(self)->BuildFinished();
+}
+
+void ProjectMoveBuiltApplications(CORVobject self, CORVobject buildsDirectory) {
+  Of(self)->MoveBuiltApplications(corv::Ref<corv::FolderItem>::Share(buildsDirectory));
+}
+void ProjectPostBuild(CORVobject self) {
+  Of(self)->PostBuild();
 }
 
 // The virtual operations in slot order: Constructor, PrepareForBuild,
 // MoveBuiltApplications, GetBuildFlags, Cleanup, PostBuild,
-// RenderBuildScript, BuildFinished. Each joins the table at its place as
-// it is written.
+// RenderBuildScript, BuildFinished.
 const CORVmethodDecl kProjectMethods[] = {
     {"Constructor", "%%", reinterpret_cast<void *>(&ProjectConstructor)},
+    {"PrepareForBuild", "%b%", reinterpret_cast<void *>(&ProjectPrepareForBuild)},
+    {"MoveBuiltApplications", "%%o", reinterpret_cast<void *>(&ProjectMoveBuiltApplications)},
+    {"GetBuildFlags", "%i4%", reinterpret_cast<void *>(&ProjectGetBuildFlags)},
+    {"Cleanup", "%%b", reinterpret_cast<void *>(&ProjectCleanup)},
+    {"PostBuild", "%%", reinterpret_cast<void *>(&ProjectPostBuild)},
+    {"RenderBuildScript", "%s%", reinterpret_cast<void *>(&ProjectRenderBuildScript)},
+    {"BuildFinished", "%b%", reinterpret_cast<void *>(&ProjectBuildFinished)},
 };
 
 }  // namespace

@@ -11,6 +11,8 @@
 
 namespace kilnrun {
 
+struct TarArchive;
+
 /// A project record. The fields keep the order of the language's
 /// declaration; objects and strings are counted references (nil and ""
 /// until set), released when the record goes.
@@ -91,6 +93,10 @@ struct Project {
   /// Depth-first search for a folder named `name` inside `folder`.
   corv::Ref<corv::FolderItem> FindFolder(const corv::Ref<corv::FolderItem> &folder,
                                          const corv::String &name);
+  /// Appends `folder`'s visible tree to `archive`, member names beginning
+  /// with `prefix` (which ends in "/").
+  void AddFolderFilesToTar(const corv::Ref<TarArchive> &archive, const corv::String &prefix,
+                           const corv::Ref<corv::FolderItem> &folder);
   /// Deletes the hidden items directly inside `folder`.
   void DeleteInvisibleFiles(const corv::Ref<corv::FolderItem> &folder);
   /// Deletes a file, or a folder with everything in it.
