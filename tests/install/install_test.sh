@@ -87,7 +87,8 @@ check "kilnrun --version: version line" "Kilnrun v.$version (" "$(head -n 1 "$wo
 check "kilnrun --version: writes nothing" "" "$(grep -v '^/dev/' "$work/version.paths")"
 help=$("$prefix/bin/kilnrun" --help 2>&1)
 check "kilnrun --help: exit status" 0 "$?"
-contains "kilnrun --help: the configuration's folder" "$help" "$prefix/lib/kilnrun/ and then"
+check "kilnrun --help: the configuration's folder" "  $prefix/lib/kilnrun/" \
+  "$(printf '%s\n' "$help" | grep -x "  $prefix/lib/kilnrun/")"
 contains "kilnrun --help: the manual's folder" "$help" "(in $prefix/share/man/)."
 help=$("$prefix/bin/corvane-ide-sim" --help 2>&1)
 check "corvane-ide-sim --help: exit status" 0 "$?"

@@ -74,7 +74,9 @@ check "unpacked kilnrun --version: exit status" 0 "$?"
 check "unpacked kilnrun --version: version line" "Kilnrun v.$version (" \
   "$(printf '%s\n' "$out" | head -n 1 | cut -c 1-$((12 + ${#version})))"
 case "$(root/usr/bin/kilnrun --help 2>&1)" in
-  *"$work/root/usr/lib/kilnrun/ and then"*"(in $work/root/usr/share/man/)."*) ;;
+  *"
+  $work/root/usr/lib/kilnrun/
+"*"(in $work/root/usr/share/man/)."*) ;;
   *) check "unpacked kilnrun --help names its folders" "$work/root/usr/lib/kilnrun/ ... $work/root/usr/share/man/" \
     "$(root/usr/bin/kilnrun --help 2>&1)" ;;
 esac
