@@ -37,7 +37,8 @@ traced() {
   name=$1
   shift
   mkdir "$work/$name.trace"
-  strace -f -ff -y -z -qq -o "$work/$name.trace/call" \
+  # LeakSanitizer cannot run under a tracer (the other runs check for leaks).
+  ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" strace -f -ff -y -z -qq -o "$work/$name.trace/call" \
     -e trace=open,openat,creat,mkdir,mkdirat,rename,renameat,renameat2,symlink,symlinkat,link,linkat,unlink,unlinkat,rmdir,truncate,chmod,fchmodat,chown,lchown,fchownat,utimensat,utime,utimes,futimesat \
     "$@" >"$work/$name.out" 2>"$work/$name.err"
   status=$?
