@@ -5,11 +5,15 @@
 # subversion; unpacked with dpkg-deb -x, the stripped kilnrun still carries
 # its application image and answers through /usr/bin; lintian finds no
 # error (its warnings are printed).
-# Usage: package_test.sh BUILD_DIR VERSION plain|sanitized
+# Usage: package_test.sh BUILD_DIR VERSION BUILD_NUMBER plain|sanitized
 set -u
 build=$1
 version=$2
-if [ "$3" = sanitized ]; then
+number=$3
+# A numbered build's package sorts after its release's.
+package_version=$version
+[ "$number" = 0 ] || package_version=$version+$number
+if [ "$4" = sanitized ]; then
   echo "SKIP: a sanitizer build is not packaged: its programs need the sanitizers' runtime, and it is not what is shipped"
   exit 77
 fi
@@ -28,7 +32,7 @@ check() {  # check NAME EXPECTED ACTUAL
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >cpack.log 2>&1
 check "cpack: exit status" 0 "$?"
 arch=$(dpkg --print-architecture)
-deb=$work/out/kilnrun_${version}_$arch.deb
+deb=$work/out/kilnrun_${package_version}_$arch.deb
 if [ ! -f "$deb" ]; then
   check "the package's file" "$deb" "$(ls "$work/out")"
   cat cpack.log
@@ -39,7 +43,7 @@ while IFS='|' read -r field value; do
   check "field $field" "$value" "$(dpkg-deb -f "$deb" "$field" | head -n 1)"
 done <<FIELDS
 Package|kilnrun
-Version|$version
+Version|$package_version
 Architecture|$arch
 Recommends|subversion
 Section|devel
@@ -71,8 +75,8 @@ done <needed
 # The unpacked programs, through their links in usr/bin.
 out=$(root/usr/bin/kilnrun --version 2>&1)
 check "unpacked kilnrun --version: exit status" 0 "$?"
-check "unpacked kilnrun --version: version line" "Kilnrun v.$version (" \
-  "$(printf '%s\n' "$out" | head -n 1 | cut -c 1-$((12 + ${#version})))"
+check "unpacked kilnrun --version: version line" "Kilnrun v.$version ($number)" \
+  "$(printf '%s\n' "$out" | head -n 1)"
 case "$(root/usr/bin/kilnrun --help 2>&1)" in
   *"
   $work/root/usr/lib/kilnrun/
