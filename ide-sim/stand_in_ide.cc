@@ -125,11 +125,29 @@ const char kUsage[] =
     "  --log FILE          append every script received to FILE, one JSON object a line\n"
     "  --foreground        stay attached to the terminal (otherwise it detaches)\n"
     "  --exit-after N      end after serving N connections\n"
-    "  --help              show this text";
+    "  --help              show this text and do nothing else\n"
+    "See corvane-ide-sim(1) and kilnrun(1).";
+
+// A help request wins over every other option, mistaken ones included, as
+// kilnrun's does: "help" bare or after one or two hyphens, in any letter case
+// (or -h), anywhere but as the value of an option that takes one.
+bool AsksForHelp(const std::vector<std::string> &arguments) {
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    const std::string &a = arguments[i];
+    if (a == "--socket-path" || a == "--delay" || a == "--log" || a == "--exit-after") {
+      ++i;
+      continue;
+    }
+    size_t hyphens = a.rfind("--", 0) == 0 ? 2 : a.rfind('-', 0) == 0 ? 1 : 0;
+    if (Lower(a.substr(hyphens)) == "help" || a == "-h") return true;
+  }
+  return false;
+}
 
 bool ParseOptions(const std::vector<std::string> &arguments, Options &options, bool &help,
                   std::string &error) {
-  help = false;
+  help = AsksForHelp(arguments);
+  if (help) return true;
   for (size_t i = 1; i < arguments.size(); ++i) {
     std::string option = arguments[i];
     std::string value;
@@ -160,9 +178,7 @@ bool ParseOptions(const std::vector<std::string> &arguments, Options &options, b
       return true;
     };
     double n = 0;
-    if (option == "--help" || option == "-h") {
-      help = true;
-    } else if (option == "--socket-path") {
+    if (option == "--socket-path") {
       if (!takeValue()) return false;
       options.socketPath = value;
     } else if (option == "--delay") {

@@ -21,8 +21,8 @@ struct Options {
 };
 
 /// Reads the command line (element 0 is the program); false with a message
-/// in `error` for an unknown option or a missing or bad value. `help` is set
-/// for --help.
+/// in `error` for an unknown option or a missing or bad value. `help` is set,
+/// and nothing else read, when help is asked for in any form kilnrun accepts.
 bool ParseOptions(const std::vector<std::string> &arguments, Options &options, bool &help,
                   std::string &error);
 extern const char kUsage[];

@@ -9,6 +9,7 @@
 #include "corv/class_decl.h"
 #include "corv/console.h"
 #include "corv/exception.h"
+#include "corv/folder_item.h"
 #include "corvane_ide.h"
 #include "deadline.h"
 #include "plugin_entries.h"
@@ -44,6 +45,36 @@ void PrintVersion(CORVobject self) {
               Version(self, kAppNonReleaseVersion) + ")");
   corv::Print(kMakerLine);
   corv::Print(kMakerAddress);
+}
+
+// The help request's text. The configuration is searched for from the folder
+// holding the executable, so that folder is named as this installation has it;
+// so is the manual's folder when the installation has one.
+void PrintHelp() {
+  Ref<FolderItem> home = corv::GetFolderItem("");
+  String from = home ? home->AbsolutePath() : String("the folder holding kilnrun");
+  Ref<FolderItem> manuals = corv::GetFolderItem("../../share/man");
+  String where =
+      manuals && manuals->Exists() ? String(" (in ") + manuals->AbsolutePath() + ")" : String();
+  for (const String &line : {
+           String("Usage: kilnrun [[--config=]PATH]"),
+           String("       kilnrun --version | --help"),
+           String(
+               "Builds the Corvane projects that a kilnrun.conf names, through the Corvane IDE."),
+           String(""),
+           String("PATH is the configuration file. Without one, kilnrun.conf is looked for in"),
+           String("  ") + from,
+           String("and then in each folder above it; a relative PATH is taken from that folder"),
+           String("too, not from the current directory."),
+           String(""),
+           String("Exit status: 0 when the run reached \"Build complete\" (projects may still"),
+           String("have failed: look for \"Build failed\" on standard error), and for --version"),
+           String("and --help; 1 when the configuration could not be read or the IDE could not"),
+           String("be found or did not answer; any other after an unexpected error."),
+           String(""),
+           String("Manual pages: man kilnrun, man 5 kilnrun.conf") + where + ".",
+       })
+    corv::Print(line);
 }
 
 // Every script, global or of a project, runs the same way: a new Shell
@@ -170,6 +201,10 @@ int32_t AppEventRun(CORVobject self, CORVobject args) {
   arguments->Process(args);
   if (arguments->Find("version")) {
     PrintVersion(self);
+    return 0;
+  }
+  if (arguments->Find("help")) {
+    PrintHelp();
     return 0;
   }
   if (arguments->Count() > 0) {

@@ -2,7 +2,8 @@
 # End-to-end checks of corvane-ide-sim: a build script delivered the way
 # kilnrun delivers it gives the three products in the project's folder;
 # --never-build gives none; a taken port stops a second stand-in; a
-# detached stand-in serves its connections and ends.
+# detached stand-in serves its connections and ends; help is asked for as
+# kilnrun's is.
 # Usage: ide_sim_test.sh CORVANE_IDE_SIM APP_PROBE
 set -u
 sim=$1
@@ -90,6 +91,17 @@ check "--never-build: no products" "Tool.cvvcp" "$(cd "$work/never" && echo *)"
 check "--never-build: the script is logged" 1 "$(grep -c 'BuildApp' "$work/never.log")"
 wait_until sh -c '[ "$("$0" available | tail -n 1)" = unavailable ]' "$probe"
 check "--exit-after: the stand-in has ended" unavailable "$(probe available)"
+
+# Help in any form kilnrun accepts, winning over a wrong option; a word help
+# that is an option's value is no request.
+for args in "--help" "help" "-HELP" "--no-such-option --Help"; do
+  # shellcheck disable=SC2086
+  "$sim" $args >"$work/help.out" 2>&1
+  check "$args: exit status" 0 "$?"
+  check "$args: usage" "Usage: corvane-ide-sim [options]" "$(head -n 1 "$work/help.out")"
+done
+"$sim" --log help --no-such-option >"$work/help.out" 2>&1
+check "--log help: a file name" 1 "$?"
 
 [ $failures -eq 0 ] && echo "ide_sim_test: all passed"
 exit $failures

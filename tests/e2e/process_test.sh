@@ -1,6 +1,6 @@
 #!/bin/sh
 # End-to-end checks of start-up and exit: exit codes, the unhandled-exception
-# printer, kilnrun's version request, the image loader's checks of a stamped
+# printer, kilnrun's version and help requests, the image loader's checks of a stamped
 # executable, and the plugins beside the executable.
 # Usage: process_test.sh KILNRUN KILNRUN_IMAGE APP_PROBE
 set -u
@@ -55,9 +55,28 @@ for args in "--version" "version" "-VERSION other args"; do
   check "kilnrun $args exit" 0 "$status"
   check "kilnrun $args lines" 3 "$(printf '%s\n' "$out" | wc -l | tr -d ' ')"
 done
-run "$kilnrun" "$work/no-such.conf"
-check "a missing configuration: exit" 1 "$status"
-check "a missing configuration: error line" "Build configuration could not be read." "$err"
+# Help in any form the version request accepts, before anything else runs:
+# no donation notice, as no configuration was read. The version request wins,
+# and a help that is the config option's value is a path.
+for args in "--help" "help" "-HELP other args" "HeLp some.conf"; do
+  # shellcheck disable=SC2086
+  run "$kilnrun" $args
+  check "kilnrun $args exit" 0 "$status"
+  check "kilnrun $args usage" "Usage: kilnrun [[--config=]PATH]" "$(printf '%s\n' "$out" | head -n 1)"
+  check "kilnrun $args: no configuration read" "" "$(printf '%s\n' "$out" "$err" | grep donating)"
+done
+for args in "help --version" "--HELP -version"; do
+  # shellcheck disable=SC2086
+  run "$kilnrun" $args
+  check "kilnrun $args exit" 0 "$status"
+  check "kilnrun $args: the version lines" "Kilnrun v. 3" \
+    "$(printf '%s\n' "$out" | head -n 1 | cut -c 1-10) $(printf '%s\n' "$out" | wc -l | tr -d ' ')"
+done
+run "$kilnrun" --config help
+check "kilnrun --config help: a configuration that is not there" 1 "$status"
+run "$kilnrun" some.conf
+check "other requests are a configuration error" 1 "$status"
+check "a missing configuration: the error line" "Build configuration could not be read." "$err"
 
 # kilnrun moved elsewhere with its folder keeps working.
 mkdir "$work/moved"
