@@ -118,7 +118,7 @@ void BuildProject(int32_t index, const Ref<Project> &p) {
     announcement = announcement + " (r" + String::Share(p->revision) + ")";
   corv::Print(announcement);
   ThisRun().Begin(index, p);
-  if (!p->PrepareForBuild()) {
+  if (!p->PrepareForBuild()) {  // refused only for a file it cannot build
     ThisRun().Fail("preparation", kUnsupportedProjectFormat, String());
     ThisRun().End();
     return;
@@ -162,15 +162,12 @@ void BuildProject(int32_t index, const Ref<Project> &p) {
 // A pattern of --project that chooses no project is taken for a mistake:
 // the run would build nothing and still succeed. Its error line, or "".
 String UnmatchedPattern(const RunOptions &options) {
-  if (!options.projectPatterns) return String();
-  for (int32_t k = 0; k <= options.projectPatterns.UBound(); ++k) {
-    RunOptions one;
-    one.projectPatterns = corv::NewArray<String>();
-    one.projectPatterns.Append(options.projectPatterns(k));
+  for (int32_t k = 0; options.projectPatterns && k <= options.projectPatterns.UBound(); ++k) {
+    String pattern = options.projectPatterns(k);
     bool matched = false;
     for (int32_t i = 0; i <= BuildConfig::Projects.UBound() && !matched; ++i)
-      matched = SelectsProject(one, String::Share(BuildConfig::Projects(i)->path));
-    if (!matched) return String("Error: No project matches ") + options.projectPatterns(k);
+      matched = PatternMatches(pattern, String::Share(BuildConfig::Projects(i)->path));
+    if (!matched) return String("Error: No project matches ") + pattern;
   }
   return String();
 }
@@ -273,10 +270,11 @@ void AppEventUnhandledException(CORVobject, CORVobject error) {
   corv::StdErr()->WriteLine(String("Kilnrun has encountered an error: ") + type);
   corv::StdErr()->WriteLine("Terminating build process and cleaning up.");
   corv::DebugLog(kRule);
+  // The report first: nothing that goes wrong in the clean-up can lose it.
+  FinishRun(0, RunEnd::kException, String("Kilnrun has encountered an error: ") + type);
   // Temporary files go; the IDE's windows stay, as there may be no IDE.
   for (int32_t i = 0; i <= BuildConfig::Projects.UBound(); ++i)
     BuildConfig::Projects(i)->Cleanup(true);
-  FinishRun(0, RunEnd::kException, String("Kilnrun has encountered an error: ") + type);
 }
 
 void AppCloseIDEWindows(CORVobject, const corv::StringArray &names, bool closeLastWindow) {
