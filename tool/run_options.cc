@@ -38,6 +38,17 @@ bool TakeReport(const String &path, RunOptions *options) {
   return true;
 }
 
+// 1 for a word that turns a flag on, 0 for one that turns it off, else -1.
+int32_t OnOrOff(const String &value) {
+  static const char *const kOn[] = {"true", "yes", "on", "1"};
+  static const char *const kOff[] = {"false", "no", "off", "0"};
+  for (const char *word : kOn)
+    if (value == word) return 1;
+  for (const char *word : kOff)
+    if (value == word) return 0;
+  return -1;
+}
+
 }  // namespace
 
 bool TakeRunOptions(ArgumentProcessor *arguments, RunOptions *options) {
@@ -47,16 +58,13 @@ bool TakeRunOptions(ArgumentProcessor *arguments, RunOptions *options) {
     String name = String::Share(argument->name);
     String value = String::Share(argument->value);
     if (name == "strict") {
-      if (value == "false") {
-        options->strict = RunOptions::Strict::kOff;
-      } else {
-        options->strict = RunOptions::Strict::kOn;
-        // A flag takes no value: the next argument was a positional one.
-        if (!value.empty() && !(value == "true")) {
-          corv::Assign(&argument->name, String());
-          ++i;
-          continue;
-        }
+      int32_t setting = OnOrOff(value);
+      options->strict = setting == 0 ? RunOptions::Strict::kOff : RunOptions::Strict::kOn;
+      // A flag takes no other value: the next argument was a positional one.
+      if (setting < 0 && !value.empty()) {
+        corv::Assign(&argument->name, String());
+        ++i;
+        continue;
       }
     } else if (name == "report") {
       if (!TakeReport(value, options)) return false;

@@ -23,8 +23,8 @@ struct RunOptions {
 /// Takes "strict", "report" and "project" (one or two hyphens, the value
 /// after "=" or in the next argument) out of `arguments`, so that the usual
 /// rule then finds the configuration file among the rest. A flag takes no
-/// value: an argument the parser gave "strict" goes back among the rest,
-/// unless it is "true" or "false". False, with an error line, for an option
+/// value but an on/off word (true/false, yes/no, on/off, 1/0): any other
+/// argument the parser gave "strict" goes back among the rest. False, with an error line, for an option
 /// without its value or a report whose folder does not exist.
 bool TakeRunOptions(ArgumentProcessor *arguments, RunOptions *options);
 

@@ -88,6 +88,9 @@ TEST_F(RunOptionsTest, EveryFormOfTheOptionsLeavesTheRestToTheConfigurationRule)
       {{"--strict", "k.conf"}, "=k.conf", Strict::kOn, false, ""},  // a flag takes no value
       {{"--strict=false", "k.conf"}, "=k.conf", Strict::kOff, false, ""},
       {{"--STRICT", "true", "k.conf"}, "=k.conf", Strict::kOn, false, ""},
+      {{"-strict=NO", "k.conf"}, "=k.conf", Strict::kOff, false, ""},
+      {{"--strict", "0", "k.conf"}, "=k.conf", Strict::kOff, false, ""},
+      {{"--strict=maybe"}, "=maybe", Strict::kOn, false, ""},
       {{"k.conf", "--report=" + report}, "=k.conf", Strict::kAsConfigured, true, ""},
       {{"--project", "a*", "-project=b?", "--Project=c", "-project", "d", "--config=k.conf"},
        "config=k.conf",
