@@ -5,15 +5,18 @@
 
 #include "argument_processor.h"
 #include "build_config.h"
+#include "build_report.h"
 #include "corv/application.h"
 #include "corv/class_decl.h"
 #include "corv/console.h"
+#include "corv/date.h"
 #include "corv/exception.h"
 #include "corv/folder_item.h"
 #include "corvane_ide.h"
 #include "deadline.h"
 #include "plugin_entries.h"
 #include "project.h"
+#include "run_options.h"
 #include "shell.h"
 #include "source_control.h"
 
@@ -105,49 +108,71 @@ void LaunchApp(CORVobject self, const Ref<FolderItem> &ide) {
   shell.Execute(ide->ShellPath() + " >/dev/null 2>&1 &");
 }
 
-// Makes sure the IDE answers, launching it when it does not. False, with
-// the error line, when it cannot be found or never answers in time.
-bool StartIDE(CORVobject self) {
-  if (CorvaneIDE::IsAvailable()) return true;
+// Makes sure the IDE answers, launching it when it does not. The error
+// line when it cannot be found or never answers in time, else "".
+String StartIDE(CORVobject self) {
+  if (CorvaneIDE::IsAvailable()) return String();
   int32_t minutes = BuildConfig::CorvaneLaunchTimeout;
   Deadline deadline(int64_t(minutes == 0 ? 3 : minutes) * 3600);
   const Ref<FolderItem> &ide = BuildConfig::CorvanePath;
-  if (!ide || !ide->Exists()) {
-    corv::StdErr()->WriteLine("Error: Could not locate Corvane.");
-    return false;
-  }
+  if (!ide || !ide->Exists()) return "Error: Could not locate Corvane.";
   LaunchApp(self, ide);
   while (!CorvaneIDE::IsAvailable()) {
-    if (deadline.Passed()) {
-      corv::StdErr()->WriteLine("Error: Could not communicate with Corvane.");
-      return false;
-    }
+    if (deadline.Passed()) return "Error: Could not communicate with Corvane.";
     RuntimeDoEvents(1000);
   }
-  return true;
+  return String();
 }
 
-void BuildProject(const Ref<Project> &p) {
+// A failed build: its error line, on standard error and in the run's record.
+void BuildFailed(const char *type, const char *line, const String &detail) {
+  corv::StdErr()->WriteLine(line);
+  ThisRun().Fail(type, line, detail);
+}
+
+// Each product where it ended up: moved into the builds folder, or left
+// where the IDE wrote it.
+void RecordProducts(const corv::Array<FolderItem *> &apps, const Ref<FolderItem> &builds) {
+  corv::StringArray &products = ThisRun().results.back().products;
+  for (int32_t i = 0; i <= apps.UBound(); ++i) {
+    Ref<FolderItem> app = apps(i);
+    Ref<FolderItem> moved = builds ? builds->TrueChild(app->Name()) : nullptr;
+    Ref<FolderItem> place = !app->Exists() && moved && moved->Exists() ? moved : app;
+    String line = app->Name() + " -> " + place->AbsolutePath();
+    if (products.IndexOf(line) < 0) products.Append(line);  // a name may be a candidate twice
+  }
+}
+
+void BuildProject(int32_t index, const Ref<Project> &p) {
   String announcement = String("Building ") + p->file->Name();
   if (!String::Share(p->revision).empty())
     announcement = announcement + " (r" + String::Share(p->revision) + ")";
   corv::Print(announcement);
-  if (!p->PrepareForBuild()) return;
+  ThisRun().Begin(index, p);
+  if (!p->PrepareForBuild()) {  // refused only for a file it cannot build
+    ThisRun().Fail("preparation", kUnsupportedProjectFormat, String());
+    ThisRun().End();
+    return;
+  }
   // The completion test's first look, before the IDE is asked: an IDE that
   // builds faster than the first poll would otherwise have its products
   // taken for the old ones, and the build would end in a timeout.
   p->BuildFinished();
   if (!CorvaneIDE::SendScript(p->RenderBuildScript())) {
-    corv::StdErr()->WriteLine("Build failed.  Communication error with Corvane.");
+    BuildFailed("delivery", "Build failed.  Communication error with Corvane.",
+                "The IDE did not take the build script.");
     p->Cleanup(false);
+    ThisRun().End();
     return;
   }
-  Deadline deadline(int64_t(p->timeout == 0 ? 300 : p->timeout) * 60);
+  int32_t seconds = p->timeout == 0 ? 300 : p->timeout;
+  Deadline deadline(int64_t(seconds) * 60);
   bool failed = false;
   while (!p->BuildFinished()) {
     if (deadline.Passed()) {
       failed = true;
-      corv::StdErr()->WriteLine("Build failed: timeout reached.");
+      BuildFailed("timeout", "Build failed: timeout reached.",
+                  String("No build finished within ") + corv::Str(seconds) + " seconds.");
       break;
     }
     RuntimeDoEvents(100);
@@ -156,9 +181,26 @@ void BuildProject(const Ref<Project> &p) {
     RuntimeDoEvents(1000);  // let the IDE let go of what it wrote
     p->PostBuild();
     const Ref<FolderItem> &builds = BuildConfig::BuildsDirectory;
-    if (builds && builds->Exists()) p->MoveBuiltApplications(builds);
+    corv::Array<FolderItem *> apps = p->GetBuiltApps();
+    bool move = builds && builds->Exists();
+    if (move) p->MoveBuiltApplications(builds);
+    RecordProducts(apps, move ? builds : nullptr);
   }
   p->Cleanup(false);
+  ThisRun().End();
+}
+
+// A pattern of --project that chooses no project is taken for a mistake:
+// the run would build nothing and still succeed. Its error line, or "".
+String UnmatchedPattern(const RunOptions &options) {
+  for (int32_t k = 0; options.projectPatterns && k <= options.projectPatterns.UBound(); ++k) {
+    String pattern = options.projectPatterns(k);
+    bool matched = false;
+    for (int32_t i = 0; i <= BuildConfig::Projects.UBound() && !matched; ++i)
+      matched = PatternMatches(pattern, String::Share(BuildConfig::Projects(i)->path));
+    if (!matched) return String("Error: No project matches ") + pattern;
+  }
+  return String();
 }
 
 // The first of the exception classes the report names that `error` is.
@@ -197,8 +239,12 @@ const CORVclassDecl kAppDecl = corv::ClassDecl("App", sizeof(App))
                                    .Handlers(kAppHandlers);
 
 int32_t AppEventRun(CORVobject self, CORVobject args) {
+  BuildRun &run = ThisRun();
+  run.started = corv::Ticks();
+  run.startedAt = corv::Date::New()->SQLDateTime();
   auto arguments = corv::New<ArgumentProcessor>(&kArgumentProcessorDecl);
   arguments->Process(args);
+  if (!TakeRunOptions(arguments.get(), &run.options)) return 1;
   if (arguments->Find("version")) {
     PrintVersion(self);
     return 0;
@@ -218,23 +264,34 @@ int32_t AppEventRun(CORVobject self, CORVobject args) {
   bool ok = BuildConfig::ReadConfiguration();
   ShowDonationMessage();
   if (!ok) {
-    corv::StdErr()->WriteLine("Build configuration could not be read.");
-    return 1;
+    const char *line = "Build configuration could not be read.";
+    corv::StdErr()->WriteLine(line);
+    return FinishRun(1, RunEnd::kConfiguration, line);
+  }
+  run.configurationRead = true;
+  if (String unmatched = UnmatchedPattern(run.options); !unmatched.empty()) {
+    corv::StdErr()->WriteLine(unmatched);
+    return FinishRun(1, RunEnd::kConfiguration, unmatched);
   }
 
   RunScript(BuildConfig::PreBuildScript, "Executing prebuild script.");
   if (BuildConfig::SVNUpdate) SourceControl::UpdateWorkingCopy(BuildConfig::RepositoryRoot);
-  if (!StartIDE(self)) return 1;
+  if (String failure = StartIDE(self); !failure.empty()) {
+    corv::StdErr()->WriteLine(failure);
+    return FinishRun(1, RunEnd::kIDE, failure);
+  }
   RuntimeDoEvents(250);
 
   // The list is read again before every pass: a project may be added while
-  // the run goes on.
-  for (int32_t i = 0; i <= BuildConfig::Projects.UBound(); ++i)
-    BuildProject(BuildConfig::Projects(i));
+  // the run goes on. Projects that --project leaves out pass in silence.
+  for (int32_t i = 0; i <= BuildConfig::Projects.UBound(); ++i) {
+    Ref<Project> project = BuildConfig::Projects(i);
+    if (SelectsProject(run.options, String::Share(project->path))) BuildProject(i, project);
+  }
 
   RunScript(BuildConfig::PostBuildScript, "Executing postbuild script.");
   corv::Print("Build complete");
-  return 0;
+  return FinishRun(0, RunEnd::kCompleted);
 }
 
 void AppEventUnhandledException(CORVobject, CORVobject error) {
@@ -248,6 +305,8 @@ void AppEventUnhandledException(CORVobject, CORVobject error) {
   corv::StdErr()->WriteLine(String("Kilnrun has encountered an error: ") + type);
   corv::StdErr()->WriteLine("Terminating build process and cleaning up.");
   corv::DebugLog(kRule);
+  // The report first: nothing that goes wrong in the clean-up can lose it.
+  FinishRun(0, RunEnd::kException, String("Kilnrun has encountered an error: ") + type);
   // Temporary files go; the IDE's windows stay, as there may be no IDE.
   for (int32_t i = 0; i <= BuildConfig::Projects.UBound(); ++i)
     BuildConfig::Projects(i)->Cleanup(true);

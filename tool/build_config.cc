@@ -37,6 +37,7 @@ Ref<FolderItem> &BuildsDirectory = counted.buildsDirectory;
 Ref<FolderItem> &PostBuildScript = counted.postBuildScript;
 Ref<FolderItem> &PreBuildScript = counted.preBuildScript;
 bool Donated = false;
+bool FailOnProjectError = false;
 corv::Array<Project *> &Projects = counted.projects;
 
 namespace {
@@ -189,6 +190,9 @@ const Key kKeys[] = {
     {.name = "Donated",
      .scope = Scope::kGlobal,
      .apply = [](Reader &, const String &v) { Donated = IsTrue(v); }},
+    {.name = "FailOnProjectError",
+     .scope = Scope::kGlobal,
+     .apply = [](Reader &, const String &v) { FailOnProjectError = IsTrue(v); }},
 };
 #undef PROJECT_TEXT
 #undef PROJECT_FLAG
@@ -303,7 +307,7 @@ void Clear() {
   ConfigFile = CorvanePath = RepositoryRoot = nullptr;
   BuildsDirectory = PostBuildScript = PreBuildScript = nullptr;
   CorvaneLaunchTimeout = 0;
-  SVNUpdate = Donated = false;
+  SVNUpdate = Donated = FailOnProjectError = false;
   Projects = nullptr;
 }
 

@@ -24,6 +24,7 @@ extern corv::Ref<corv::FolderItem> &BuildsDirectory;
 extern corv::Ref<corv::FolderItem> &PostBuildScript;
 extern corv::Ref<corv::FolderItem> &PreBuildScript;
 extern bool Donated;
+extern bool FailOnProjectError;           // a completed run with a failed project exits with 2
 extern corv::Array<Project *> &Projects;  // in file order; nil until the first read
 
 /// Reads ConfigFile (found by FindConfigFile when nil) into the module

@@ -135,6 +135,7 @@ TEST_F(BuildConfigTest, EveryKeySetsItsValue) {
            "PostBuildScript after.sh\n"
            "PreBuildScript before.sh\n"
            "Donated true\n"
+           "FailOnProjectError TRUE\n"
            "<project>\n"
            "  File MyApp/MyApp.cvvcp\n"
            "  AppClass MyAppClass\n"
@@ -160,6 +161,7 @@ TEST_F(BuildConfigTest, EveryKeySetsItsValue) {
   EXPECT_EQ(BuildConfig::CorvaneLaunchTimeout, 7);
   EXPECT_FALSE(BuildConfig::SVNUpdate);  // global keys work inside a block; the last wins
   EXPECT_TRUE(BuildConfig::Donated);
+  EXPECT_TRUE(BuildConfig::FailOnProjectError);
   EXPECT_EQ(PathOf(BuildConfig::RepositoryRoot), temp_.path());
   EXPECT_EQ(PathOf(BuildConfig::BuildsDirectory), Under("builds"));
   EXPECT_EQ(PathOf(BuildConfig::PostBuildScript), Under("after.sh"));

@@ -109,4 +109,7 @@ struct Project {
 };
 extern const CORVclassDecl kProjectDecl;
 
+/// The error line of PrepareForBuild for a project file it cannot build.
+extern const char kUnsupportedProjectFormat[];
+
 }  // namespace kilnrun

@@ -143,10 +143,12 @@ Ref<FolderItem> WriteCopy(const Ref<FolderItem> &project, const String &suffix,
 
 }  // namespace
 
+const char kUnsupportedProjectFormat[] = "Unsupported project format: requires .cvvcp file.";
+
 bool Project::PrepareForBuild() {
   Ref<FolderItem> projectFile = Ref<FolderItem>::Share(file);
   if (!EndsWith(projectFile->Name(), ".cvvcp")) {
-    corv::StdErr()->WriteLine("Unsupported project format: requires .cvvcp file.");
+    corv::StdErr()->WriteLine(kUnsupportedProjectFormat);
     return false;
   }
   if (prebuildScript) {

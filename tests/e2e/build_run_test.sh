@@ -13,37 +13,11 @@ trap 'pkill -f "$work" 2>/dev/null; rm -rf "$work"' EXIT
 failures=0
 cd "$work" || exit 1
 
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" != "$3" ]; then
-    printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-    failures=$((failures + 1))
-  fi
-}
-
-# A temporary folder of the run's own, and with it an IDE socket whose port
-# lies below 32768, where the system takes no ports for outgoing connections.
-private_tmp() {  # private_tmp NAME
-  n=0
-  while :; do
-    TMPDIR=$work/$1-tmp$n
-    export TMPDIR
-    mkdir "$TMPDIR"
-    [ "$("$probe" port | tail -n 1)" -lt 32768 ] && break
-    n=$((n + 1))
-  done
-}
+. "$(dirname "$0")/build_run_helpers.sh"
 
 stop_ides() {  # every stand-in started under the scratch folder
   pkill -f "$work" 2>/dev/null
   sleep 0.2
-}
-
-project() {  # project FOLDER NAME: NAME.cvvcp; Linux NAME, Windows NAMEWin.exe, Mac NAMEMac
-  mkdir -p "$1"
-  printf 'Type=Desktop\nClass=App;App.cvvclass;&h1;&h0;false\nBuildFlags=&h0\nWindowsName=%sWin\nLinuxX86Name=%s\nMacCarbonMachName=%sMac\n' \
-    "$2" "$2" "$2" >"$1/$2.cvvcp"
-  printf '#tag Class\n#tag Constant, Name = kStamp, Type = String, Default = \\"none", Scope = Public\n#tag EndClass\n' \
-    >"$1/App.cvvclass"
 }
 
 script() {  # script FILE TEXT: an executable shell script running TEXT
