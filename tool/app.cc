@@ -11,6 +11,7 @@
 #include "corv/exception.h"
 #include "corvane_ide.h"
 #include "deadline.h"
+#include "platform/stop_signals.h"
 #include "plugin_entries.h"
 #include "project.h"
 #include "shell.h"
@@ -44,6 +45,22 @@ void PrintVersion(CORVobject self) {
               Version(self, kAppNonReleaseVersion) + ")");
   corv::Print(kMakerLine);
   corv::Print(kMakerAddress);
+}
+
+// A stop signal (Ctrl-C, a closed terminal, a scheduler's time limit)
+// arrived: the run ends at its next wait.
+bool StopRequested() {
+  return corv::platform::StopSignal() != 0;
+}
+
+// Ends a stopped run as an escaped exception would, every project's
+// temporary files gone, the IDE left running with its windows; the exit
+// status tells the signal, as a shell reports a process it ended.
+int32_t EndStoppedRun() {
+  corv::StdErr()->WriteLine("Build interrupted.");
+  for (int32_t i = 0; i <= BuildConfig::Projects.UBound(); ++i)
+    BuildConfig::Projects(i)->Cleanup(true);
+  return 128 + corv::platform::StopSignal();
 }
 
 // Every script, global or of a project, runs the same way: a new Shell
@@ -87,6 +104,7 @@ bool StartIDE(CORVobject self) {
   }
   LaunchApp(self, ide);
   while (!CorvaneIDE::IsAvailable()) {
+    if (StopRequested()) return false;
     if (deadline.Passed()) {
       corv::StdErr()->WriteLine("Error: Could not communicate with Corvane.");
       return false;
@@ -101,12 +119,13 @@ void BuildProject(const Ref<Project> &p) {
   if (!String::Share(p->revision).empty())
     announcement = announcement + " (r" + String::Share(p->revision) + ")";
   corv::Print(announcement);
-  if (!p->PrepareForBuild()) return;
+  if (!p->PrepareForBuild() || StopRequested()) return;
   // The completion test's first look, before the IDE is asked: an IDE that
   // builds faster than the first poll would otherwise have its products
   // taken for the old ones, and the build would end in a timeout.
   p->BuildFinished();
   if (!CorvaneIDE::SendScript(p->RenderBuildScript())) {
+    if (StopRequested()) return;  // the stopped run cleans up
     corv::StdErr()->WriteLine("Build failed.  Communication error with Corvane.");
     p->Cleanup(false);
     return;
@@ -114,6 +133,7 @@ void BuildProject(const Ref<Project> &p) {
   Deadline deadline(int64_t(p->timeout == 0 ? 300 : p->timeout) * 60);
   bool failed = false;
   while (!p->BuildFinished()) {
+    if (StopRequested()) return;
     if (deadline.Passed()) {
       failed = true;
       corv::StdErr()->WriteLine("Build failed: timeout reached.");
@@ -123,6 +143,7 @@ void BuildProject(const Ref<Project> &p) {
   }
   if (!failed) {
     RuntimeDoEvents(1000);  // let the IDE let go of what it wrote
+    if (StopRequested()) return;
     p->PostBuild();
     const Ref<FolderItem> &builds = BuildConfig::BuildsDirectory;
     if (builds && builds->Exists()) p->MoveBuiltApplications(builds);
@@ -166,6 +187,7 @@ const CORVclassDecl kAppDecl = corv::ClassDecl("App", sizeof(App))
                                    .Handlers(kAppHandlers);
 
 int32_t AppEventRun(CORVobject self, CORVobject args) {
+  corv::platform::CatchStopSignals();
   auto arguments = corv::New<ArgumentProcessor>(&kArgumentProcessorDecl);
   arguments->Process(args);
   if (arguments->Find("version")) {
@@ -187,15 +209,21 @@ int32_t AppEventRun(CORVobject self, CORVobject args) {
     return 1;
   }
 
+  // A stop signal is looked at after every step that may take a while.
   RunScript(BuildConfig::PreBuildScript, "Executing prebuild script.");
-  if (BuildConfig::SVNUpdate) SourceControl::UpdateWorkingCopy(BuildConfig::RepositoryRoot);
-  if (!StartIDE(self)) return 1;
+  if (BuildConfig::SVNUpdate && !StopRequested())
+    SourceControl::UpdateWorkingCopy(BuildConfig::RepositoryRoot);
+  if (StopRequested()) return EndStoppedRun();
+  if (!StartIDE(self)) return StopRequested() ? EndStoppedRun() : 1;
   RuntimeDoEvents(250);
 
   // The list is read again before every pass: a project may be added while
   // the run goes on.
-  for (int32_t i = 0; i <= BuildConfig::Projects.UBound(); ++i)
+  for (int32_t i = 0; i <= BuildConfig::Projects.UBound(); ++i) {
+    if (StopRequested()) return EndStoppedRun();
     BuildProject(BuildConfig::Projects(i));
+  }
+  if (StopRequested()) return EndStoppedRun();
 
   RunScript(BuildConfig::PostBuildScript, "Executing postbuild script.");
   corv::Print("Build complete");

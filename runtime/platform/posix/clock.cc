@@ -1,6 +1,8 @@
 // POSIX: CLOCK_MONOTONIC milliseconds (fine and coarse), nanosleep, and Escape from a terminal.
 #include "platform/clock.h"
 
+#include "platform/stop_signals.h"
+
 #include <poll.h>
 #include <sched.h>
 #include <termios.h>
@@ -58,7 +60,8 @@ void SleepMilliseconds(uint32_t milliseconds) {
   }
   timespec wait{static_cast<time_t>(milliseconds / 1000),
                 static_cast<long>(milliseconds % 1000) * 1000000L};
-  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  // A stop signal ends the sleep: whoever waits looks at it next.
+  while (nanosleep(&wait, &wait) != 0 && errno == EINTR && StopSignal() == 0) {
   }
 }
 
