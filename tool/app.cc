@@ -226,6 +226,9 @@ int32_t AppEventRun(CORVobject self, CORVobject args) {
   if (StopRequested()) return EndStoppedRun();
 
   RunScript(BuildConfig::PostBuildScript, "Executing postbuild script.");
+  // A script cut short by the signal (a Ctrl-C reaches it too) is no
+  // complete build.
+  if (StopRequested()) return EndStoppedRun();
   corv::Print("Build complete");
   return 0;
 }
