@@ -7,11 +7,12 @@
 // 10 and after the last; the first three must be equal (exit status 1
 // otherwise). The whole driver, pauses included, is soaked from outside by
 // scripts/soak.
-// Usage: build_soak [PROJECTS]   (default 300)
+// Usage: build_soak [PROJECTS [keep]]   (default 300)
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "app.h"
 #include "core/app_state.h"
@@ -67,7 +68,8 @@ std::string Quoted(const std::string &path) {
 
 // One project: copies, delivery, completion, property list, placing,
 // clean-up. False when the build did not complete in 10 seconds.
-bool BuildOne(const corv::testing::ScopedTempFolder &folder, int index) {
+bool BuildOne(const corv::testing::ScopedTempFolder &folder, int index,
+              std::vector<Ref<kilnrun::Project>> *kept) {
   std::string name = "P" + std::to_string(index);
   std::string dir = folder / name;
   corv::platform::RunCommandLine("mkdir " + Quoted(dir));
@@ -79,6 +81,7 @@ bool BuildOne(const corv::testing::ScopedTempFolder &folder, int index) {
                                 "#tag Class\n#tag Constant, Name = kStamp, Type = String, "
                                 "Default = \\\"none\", Scope = Public\n#tag EndClass\n");
   Ref<kilnrun::Project> p = kilnrun::Project::New();
+  if (kept) kept->push_back(p);
   corv::Assign(&p->file, corv::GetFolderItem(String(dir + "/" + name + ".cvvcp")));
   corv::Assign(&p->plistFile, corv::GetFolderItem(String(folder / "Info.plist")));
   p->plistMerge = true;
@@ -103,6 +106,10 @@ bool BuildOne(const corv::testing::ScopedTempFolder &folder, int index) {
 
 int main(int argc, char **argv) {
   int projects = argc > 1 ? std::atoi(argv[1]) : 300;
+  // "keep": every project record stays alive, as the driver's list keeps
+  // them for the whole run, so what a built project holds shows.
+  bool keep = argc > 2 && std::string(argv[2]) == "keep";
+  std::vector<Ref<kilnrun::Project>> kept;
   if (projects < 10) projects = 10;
   corv::testing::ScopedTempFolder folder;
   corv::testing::ScopedEnvironmentVariable tmpdir("TMPDIR", folder / "tmp");
@@ -126,7 +133,7 @@ int main(int argc, char **argv) {
   Figures early{}, late{};
   bool ok = true;
   for (int i = 1; i <= projects && ok; ++i) {
-    ok = BuildOne(folder, i);
+    ok = BuildOne(folder, i, keep ? &kept : nullptr);
     if (i == 10) early = Now();
   }
   late = Now();
@@ -136,6 +143,7 @@ int main(int argc, char **argv) {
               early.objects, early.strings, early.handles, early.residentKB);
   std::printf("after project %d: objects %d, strings %d, open handles %d, resident %ld kB\n",
               projects, late.objects, late.strings, late.handles, late.residentKB);
+  if (keep) return ok ? 0 : 1;  // the kept records are expected to grow the counts
   bool same = early.objects == late.objects && early.strings == late.strings &&
               early.handles == late.handles;
   return ok && same ? 0 : 1;
