@@ -173,6 +173,23 @@ ends_normally dies
 check "dies: error line" "Build failed: timeout reached." "$(cat dies.err)"
 check "dies: the IDE had the script" 1 "$(grep -c BuildApp dies-ide.log)"
 
+# 5. Files may not grow past 64 KiB (as on a full disk, writes fail): the
+# project copy cannot be written, the run ends through the exception
+# report, and the partial copy is gone. The signal such a write raises is
+# ignored, so that the write fails instead.
+private_tmp limit
+setup limit
+awk 'BEGIN { for (i = 0; i < 2000; i++) printf "Comment%d=%060d\n", i, i }' >>limit/One/One.cvvcp
+start_ide limit
+(trap '' XFSZ && ulimit -f 128 && exec "$kilnrun" "$work/limit/kilnrun.conf" >limit.out 2>limit.err)
+status=$?
+check "limit: the run fails" 1 "$status"
+check "limit: the report" "Kilnrun has encountered an error: NilObjectException
+Terminating build process and cleaning up." "$(head -n 2 limit.err)"
+check "limit: no temporary file left" 0 "$(temp_files limit)"
+check "limit: the project folder as it was" "App.cvvclass One.cvvcp " "$(listing limit/One)"
+stop $ide
+
 # The cases below need root: another user, or a small disk of their own.
 if [ "$(id -u)" -ne 0 ]; then
   echo "faults_test: not root: the unwritable-folder and full-disk cases are skipped"
@@ -182,7 +199,7 @@ fi
 chmod 755 "$work"
 as_nobody="setpriv --reuid=nobody --regid=nogroup --clear-groups"
 
-# 5. A builds folder kilnrun may not write: the old product stays there,
+# 6. A builds folder kilnrun may not write: the old product stays there,
 # the new one in the project folder, and a line says so.
 private_tmp locked
 chmod 1777 "$TMPDIR"
@@ -198,7 +215,7 @@ check "locked: the old product kept" old "$(cat locked/builds/One)"
 check "locked: the new one in the project folder" "App.cvvclass One One.cvvcp " "$(listing locked/One)"
 stop $ide
 
-# 6. A project folder kilnrun may not write: no copy of the project can be
+# 7. A project folder kilnrun may not write: no copy of the project can be
 # made there, and the run ends through the exception report.
 private_tmp readonly
 chmod 1777 "$TMPDIR"
@@ -230,7 +247,7 @@ full_disk() {  # full_disk CASE KEEP
   chmod +x "$1/fill.sh"
 }
 
-# 7. The disk fills while the project copy is written: the run ends through
+# 8. The disk fills while the project copy is written: the run ends through
 # the exception report, and no partial copy is left.
 private_tmp copy
 full_disk copy 60
@@ -258,7 +275,7 @@ OneMac.app/Contents/MacOS/OneMac" "$(tar -tf "$2" 2>&1)"
   check "$1: its property list untouched" 0 "$(tar -xOf "$2" OneMac.app/Contents/Info.plist | grep -c Configured)"
 }
 
-# 8. The disk fills while the new property list is appended to the Mac
+# 9. The disk fills while the new property list is appended to the Mac
 # archive: the archive is put back as it was and placed.
 private_tmp plist
 full_disk plist 200
@@ -275,7 +292,7 @@ check "plist: products placed" "One OneMac.app.tar " "$(listing plist/builds)"
 archive_intact plist plist/builds/OneMac.app.tar
 stop $ide
 
-# 9. The disk fills while the resources are appended to the Mac archive.
+# 10. The disk fills while the resources are appended to the Mac archive.
 private_tmp resources
 full_disk resources 120
 setup resources "BuildMacUB true
