@@ -118,7 +118,7 @@ PY
 }
 
 temp_files() { find "$work/$1" "$TMPDIR" -name 'TempKR*' -o -name 'cvt*' | wc -l; }
-listing() { (cd "$1" && ls -A | tr '\n' ' '); }
+listing() { (cd "$1" && LC_ALL=C ls -A | tr '\n' ' '); }
 
 ends_normally() {  # ends_normally CASE: exit 0, "Build complete", nothing left
   check "$1: exit status" 0 "$status"
@@ -307,6 +307,22 @@ check "resources: no error line" "" "$(cat resources.err)"
 check "resources: no temporary file left" 0 "$(temp_files resources)"
 check "resources: products placed" "One OneMac.app.tar " "$(listing resources/builds)"
 archive_intact resources resources/builds/OneMac.app.tar
+stop $ide
+
+# 11. The builds folder's disk is full: the new product cannot be moved in,
+# the old one is back under its name, and the new one stays.
+private_tmp placing
+setup placing
+mount -t tmpfs -o size=256k kilnrun-faults "$work/placing/builds"
+mounts="$mounts $work/placing/builds"
+printf old >placing/builds/One
+head -c 1048576 /dev/zero >placing/builds/filler 2>/dev/null
+start_ide placing
+run placing
+ends_normally placing
+check "placing: error line" "Could not move One into the builds folder." "$(cat placing.err)"
+check "placing: the old product back" "One filler old" "$(cd placing/builds && LC_ALL=C ls -A | tr '\n' ' ' && cat One)"
+check "placing: the new one in the project folder" "App.cvvclass One One.cvvcp " "$(listing placing/One)"
 stop $ide
 
 [ $failures -eq 0 ] && echo "faults_test: all passed"
