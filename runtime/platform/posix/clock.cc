@@ -1,8 +1,6 @@
 // POSIX: CLOCK_MONOTONIC milliseconds (fine and coarse), nanosleep, and Escape from a terminal.
 #include "platform/clock.h"
 
-#include "platform/stop_signals.h"
-
 #include <poll.h>
 #include <sched.h>
 #include <termios.h>
@@ -10,6 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "platform/stop_signals.h"
 
 namespace corv::platform {
 
