@@ -93,6 +93,24 @@ for entry in INT:2 TERM:15 HUP:1; do
   wait "$sim_pid" 2>/dev/null
 done
 
+# Stopped while it waits for an IDE it launched that never answers: the
+# wait (a minute at least) ends at once.
+private_tmp startup
+project startup/One One
+printf '#!/bin/sh\n: >"$(dirname "$0")/launched"\n' >startup/ide.sh
+chmod +x startup/ide.sh
+printf 'Donated true\nCorvanePath ide.sh\nCorvaneLaunchTimeout 1\n<project>\nFile One/One.cvvcp\nBuildLinux true\n</project>\n' \
+  >startup/kilnrun.conf
+"$kilnrun" "$work/startup/kilnrun.conf" >startup.out 2>startup.err &
+run=$!
+wait_for "[ -e '$work/startup/launched' ]"
+sleep 0.5
+kill -TERM $run
+wait $run
+check "start-up wait: exit status" 143 "$?"
+check "start-up wait: standard error" "Build interrupted." "$(cat startup.err)"
+check "start-up wait: nothing built" "" "$(cat startup.out)"
+
 # A second signal ends the process at once, even while the first one's
 # clean-up would still go on: here a project pre-build script holds the run,
 # and the first signal is only noted.
