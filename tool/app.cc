@@ -14,6 +14,7 @@
 #include "corv/folder_item.h"
 #include "corvane_ide.h"
 #include "deadline.h"
+#include "platform/stop_signals.h"
 #include "plugin_entries.h"
 #include "project.h"
 #include "run_options.h"
@@ -80,6 +81,23 @@ void PrintHelp() {
     corv::Print(line);
 }
 
+// A stop signal (Ctrl-C, a closed terminal, a scheduler's time limit)
+// arrived: the run ends at its next wait.
+bool StopRequested() {
+  return corv::platform::StopSignal() != 0;
+}
+
+// Ends a stopped run as an escaped exception would, every project's
+// temporary files gone, the IDE left running with its windows; the exit
+// status tells the signal, as a shell reports a process it ended.
+int32_t EndStoppedRun() {
+  const char *line = "Build interrupted.";
+  corv::StdErr()->WriteLine(line);
+  for (int32_t i = 0; i <= BuildConfig::Projects.UBound(); ++i)
+    BuildConfig::Projects(i)->Cleanup(true);
+  return FinishRun(128 + corv::platform::StopSignal(), RunEnd::kInterrupted, line);
+}
+
 // Every script, global or of a project, runs the same way: a new Shell
 // runs the script file by its shell path; nothing is read back.
 void RunScript(const Ref<FolderItem> &script, const char *announcement) {
@@ -118,6 +136,7 @@ String StartIDE(CORVobject self) {
   if (!ide || !ide->Exists()) return "Error: Could not locate Corvane.";
   LaunchApp(self, ide);
   while (!CorvaneIDE::IsAvailable()) {
+    if (StopRequested()) return String();  // the stopped run ends it
     if (deadline.Passed()) return "Error: Could not communicate with Corvane.";
     RuntimeDoEvents(1000);
   }
@@ -131,16 +150,23 @@ void BuildFailed(const char *type, const char *line, const String &detail) {
 }
 
 // Each product where it ended up: moved into the builds folder, or left
-// where the IDE wrote it.
+// where the IDE wrote it. A product that should have been moved and is
+// still in the project folder could not be placed (its error line has been
+// written): the project failed.
 void RecordProducts(const corv::Array<FolderItem *> &apps, const Ref<FolderItem> &builds) {
   corv::StringArray &products = ThisRun().results.back().products;
+  String unplaced;
   for (int32_t i = 0; i <= apps.UBound(); ++i) {
     Ref<FolderItem> app = apps(i);
     Ref<FolderItem> moved = builds ? builds->TrueChild(app->Name()) : nullptr;
     Ref<FolderItem> place = !app->Exists() && moved && moved->Exists() ? moved : app;
     String line = app->Name() + " -> " + place->AbsolutePath();
     if (products.IndexOf(line) < 0) products.Append(line);  // a name may be a candidate twice
+    if (builds && place.get() == app.get() && unplaced.empty()) unplaced = app->Name();
   }
+  if (!unplaced.empty())
+    ThisRun().Fail("placement", String("Could not move ") + unplaced + " into the builds folder.",
+                   String("A product stayed in the project folder."));
 }
 
 void BuildProject(int32_t index, const Ref<Project> &p) {
@@ -154,11 +180,13 @@ void BuildProject(int32_t index, const Ref<Project> &p) {
     ThisRun().End();
     return;
   }
+  if (StopRequested()) return;
   // The completion test's first look, before the IDE is asked: an IDE that
   // builds faster than the first poll would otherwise have its products
   // taken for the old ones, and the build would end in a timeout.
   p->BuildFinished();
   if (!CorvaneIDE::SendScript(p->RenderBuildScript())) {
+    if (StopRequested()) return;  // the stopped run cleans up
     BuildFailed("delivery", "Build failed.  Communication error with Corvane.",
                 "The IDE did not take the build script.");
     p->Cleanup(false);
@@ -169,6 +197,7 @@ void BuildProject(int32_t index, const Ref<Project> &p) {
   Deadline deadline(int64_t(seconds) * 60);
   bool failed = false;
   while (!p->BuildFinished()) {
+    if (StopRequested()) return;
     if (deadline.Passed()) {
       failed = true;
       BuildFailed("timeout", "Build failed: timeout reached.",
@@ -179,6 +208,7 @@ void BuildProject(int32_t index, const Ref<Project> &p) {
   }
   if (!failed) {
     RuntimeDoEvents(1000);  // let the IDE let go of what it wrote
+    if (StopRequested()) return;
     p->PostBuild();
     const Ref<FolderItem> &builds = BuildConfig::BuildsDirectory;
     corv::Array<FolderItem *> apps = p->GetBuiltApps();
@@ -239,6 +269,7 @@ const CORVclassDecl kAppDecl = corv::ClassDecl("App", sizeof(App))
                                    .Handlers(kAppHandlers);
 
 int32_t AppEventRun(CORVobject self, CORVobject args) {
+  corv::platform::CatchStopSignals();
   BuildRun &run = ThisRun();
   run.started = corv::Ticks();
   run.startedAt = corv::Date::New()->SQLDateTime();
@@ -274,9 +305,14 @@ int32_t AppEventRun(CORVobject self, CORVobject args) {
     return FinishRun(1, RunEnd::kConfiguration, unmatched);
   }
 
+  // A stop signal is looked at after every step that may take a while.
   RunScript(BuildConfig::PreBuildScript, "Executing prebuild script.");
-  if (BuildConfig::SVNUpdate) SourceControl::UpdateWorkingCopy(BuildConfig::RepositoryRoot);
-  if (String failure = StartIDE(self); !failure.empty()) {
+  if (BuildConfig::SVNUpdate && !StopRequested())
+    SourceControl::UpdateWorkingCopy(BuildConfig::RepositoryRoot);
+  if (StopRequested()) return EndStoppedRun();
+  String failure = StartIDE(self);
+  if (StopRequested()) return EndStoppedRun();
+  if (!failure.empty()) {
     corv::StdErr()->WriteLine(failure);
     return FinishRun(1, RunEnd::kIDE, failure);
   }
@@ -285,11 +321,16 @@ int32_t AppEventRun(CORVobject self, CORVobject args) {
   // The list is read again before every pass: a project may be added while
   // the run goes on. Projects that --project leaves out pass in silence.
   for (int32_t i = 0; i <= BuildConfig::Projects.UBound(); ++i) {
+    if (StopRequested()) return EndStoppedRun();
     Ref<Project> project = BuildConfig::Projects(i);
     if (SelectsProject(run.options, String::Share(project->path))) BuildProject(i, project);
   }
+  if (StopRequested()) return EndStoppedRun();
 
   RunScript(BuildConfig::PostBuildScript, "Executing postbuild script.");
+  // A script cut short by the signal (a Ctrl-C reaches it too) is no
+  // complete build.
+  if (StopRequested()) return EndStoppedRun();
   corv::Print("Build complete");
   return FinishRun(0, RunEnd::kCompleted);
 }

@@ -123,6 +123,46 @@ void CopyTree(const Ref<FolderItem> &source, const Ref<FolderItem> &destination)
   }
 }
 
+// Whether an item before `index` has the same path as the one at `index`.
+bool ListedBefore(const corv::Array<FolderItem *> &items, int32_t index) {
+  String path = items(index)->AbsolutePath();
+  for (int32_t i = 0; i < index; ++i)
+    if (corv::SameBytes(items(i)->AbsolutePath(), path)) return true;
+  return false;
+}
+
+// A free hidden name in `folder` for the old copy of `name` while the new
+// one takes its place.
+Ref<FolderItem> AsideName(const Ref<FolderItem> &folder, const String &name) {
+  for (int32_t n = 1;; ++n) {
+    String prefix = n == 1 ? String(".kilnrun-old-") : String(".kilnrun-old-") + corv::Str(n) + "-";
+    Ref<FolderItem> aside = folder->TrueChild(prefix + name);
+    if (!aside) return nullptr;
+    if (!aside->Exists() && !aside->IsSymbolicLink()) return aside;
+  }
+}
+
+// Moves `app` into `builds` as `target`, replacing the old copy there. The
+// old copy is only moved aside until the new one is in, so a move that
+// fails (a full disk, a folder that refuses it) puts it back and loses
+// neither: the new one then stays where it was. False when it stayed.
+bool PlaceProduct(const Ref<FolderItem> &app, const Ref<FolderItem> &builds,
+                  const Ref<FolderItem> &target) {
+  Ref<FolderItem> aside;
+  if (target->Exists() || target->IsSymbolicLink()) {
+    aside = AsideName(builds, app->Name());
+    if (!aside || !target->MoveFileTo(aside)) return false;
+  }
+  // Between disks a failed move removes its partial copy; one that copied
+  // everything but could not remove the source has placed the product.
+  if (app->MoveFileTo(builds) || target->Exists()) {
+    if (aside) DeleteTree(aside);
+    return true;
+  }
+  if (aside) aside->MoveFileTo(target);
+  return false;
+}
+
 }  // namespace
 
 corv::Array<FolderItem *> Project::GetBuiltApps() {
@@ -228,17 +268,14 @@ void Project::MoveBuiltApplications(const Ref<FolderItem> &buildsDirectory) {
   corv::Array<FolderItem *> apps = GetBuiltApps();
   for (int32_t i = 0; i <= apps.UBound(); ++i) {
     Ref<FolderItem> app = apps(i);
-    // A name listed twice was moved the first time.
-    if (!app->Exists()) continue;
-    Ref<FolderItem> old = buildsDirectory->TrueChild(app->Name());
-    // The builds folder is the project folder: the product is in place, and
-    // deleting "the old one" would delete it.
-    if (!old || corv::SameBytes(old->AbsolutePath(), app->AbsolutePath())) continue;
-    DeleteTree(old);
-    // What could not be deleted is kept, and so is the product: it stays in
-    // the project folder (moving never replaces).
-    if (old->Exists()) continue;
-    app->MoveFileTo(buildsDirectory);
+    // A name listed twice was moved, or failed to move, the first time.
+    if (!app->Exists() || ListedBefore(apps, i)) continue;
+    // The builds folder is the project folder: the product is in place.
+    Ref<FolderItem> target = buildsDirectory->TrueChild(app->Name());
+    if (target && corv::SameBytes(target->AbsolutePath(), app->AbsolutePath())) continue;
+    if (!target || !PlaceProduct(app, buildsDirectory, target))
+      corv::StdErr()->WriteLine(String("Could not move ") + app->Name() +
+                                " into the builds folder.");
   }
 }
 

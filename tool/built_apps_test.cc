@@ -214,20 +214,41 @@ TEST_F(BuiltAppsTest, MovingReplacesOldProductsWithoutFollowingLinks) {
             "./Tool\n./Tool.exe\n./Tool/Contents\n./Tool/Contents/n\nexekeep");
 }
 
-// An old product that cannot be deleted keeps the new one in the project
-// folder; the delete loop ends although items stay.
-TEST_F(BuiltAppsTest, AProductWhoseOldCopyCannotGoStaysInTheProjectFolder) {
+// Placing never loses a product: when the new one cannot be moved in, the
+// old one is back under its name, the new one stays in the project folder
+// and a line says so; an old one that cannot be deleted is replaced all the
+// same, what is left of it under a hidden name.
+TEST_F(BuiltAppsTest, PlacingAProductLosesNeitherCopy) {
+  struct Case {
+    const char *name, *setup, *listing, *error;
+  } const cases[] = {
+      {"builds folder not writable", "chmod 555 builds", "proj: new | builds: ./Tool.exe/o=old",
+       "Could not move Tool.exe into the builds folder.\n"},
+      {"project folder not writable", "chmod 555 proj", "proj: new | builds: ./Tool.exe/o=old",
+       "Could not move Tool.exe into the builds folder.\n"},
+      {"old copy cannot be deleted",
+       "mkdir -p builds/Tool.exe/locked/in && chmod 555 builds/Tool.exe/locked",
+       "proj: none | builds: ./.kilnrun-old-Tool.exe/locked/in ./Tool.exe=new", ""},
+  };
   In("chmod -R a+rwx proj builds");
-  corv::testing::RunUnprivileged(temp_, [&] {
-    In("printf new > proj/Tool.exe && mkdir -p builds/Tool.exe/locked/in && printf a >"
-       " builds/Tool.exe/a && printf b > builds/Tool.exe/locked/b && chmod 555 "
-       "builds/Tool.exe/locked");
-    Ref<Project> project = NewProject("windows");
-    project->MoveBuiltApplications(Item(temp_ / "builds"));
-    EXPECT_EQ(In("cat proj/Tool.exe && cd builds && find . | LC_ALL=C sort"),
-              "new.\n./Tool.exe\n./Tool.exe/locked\n./Tool.exe/locked/b\n./Tool.exe/locked/in\n");
-    In("chmod 755 builds/Tool.exe/locked");
-  });
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    corv::testing::RunUnprivileged(temp_, [&] {
+      In("rm -rf proj builds && mkdir proj builds && : > proj/Tool.cvvcp && printf new > "
+         "proj/Tool.exe && mkdir builds/Tool.exe && printf old > builds/Tool.exe/o");
+      In(c.setup);
+      Ref<Project> project = NewProject("windows");
+      testing::internal::CaptureStderr();
+      project->MoveBuiltApplications(Item(temp_ / "builds"));
+      EXPECT_EQ(testing::internal::GetCapturedStderr(), c.error);
+      EXPECT_EQ(In("printf 'proj: ' && (cat proj/Tool.exe 2>/dev/null || printf none) && "
+                   "printf ' | builds:' && cd builds && for f in $(find . -type f -o -type d "
+                   "-empty | LC_ALL=C sort); do printf ' %s' $f; [ -f $f ] && printf =%s "
+                   "\"$(cat $f)\"; done; true"),
+                c.listing);
+      In("chmod -R u+w proj builds");
+    });
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "corvane_ide.h"
 
 #include "corv/folder_item.h"
+#include "platform/stop_signals.h"
 
 namespace kilnrun::CorvaneIDE {
 
@@ -56,6 +57,7 @@ bool TrySendScript(const corv::String &script) {
 bool SendScript(const corv::String &script) {
   for (int attempt = 1; attempt <= kSendAttempts; ++attempt) {
     if (TrySendScript(script)) return true;
+    if (corv::platform::StopSignal() != 0) break;  // the run is ending: no more tries
     RuntimeDoEvents(kRetryPauseMilliseconds);
   }
   return false;

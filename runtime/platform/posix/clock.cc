@@ -9,6 +9,8 @@
 
 #include <cerrno>
 
+#include "platform/stop_signals.h"
+
 namespace corv::platform {
 
 namespace {
@@ -58,7 +60,8 @@ void SleepMilliseconds(uint32_t milliseconds) {
   }
   timespec wait{static_cast<time_t>(milliseconds / 1000),
                 static_cast<long>(milliseconds % 1000) * 1000000L};
-  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  // A stop signal ends the sleep: whoever waits looks at it next.
+  while (nanosleep(&wait, &wait) != 0 && errno == EINTR && StopSignal() == 0) {
   }
 }
 
