@@ -215,10 +215,18 @@ HTMLnode *ProcessTagClose(HTMLnode *top, HTMLnode *current, const String &piece)
 
 void AdjustChildren(HTMLnode *node, HTMLnode *target) {
   NodeArray children = NodeArray::Share(node->children);
-  NodeArray copy = corv::NewArray<HTMLnode *>();
-  for (int32_t i = 0; i <= children.UBound(); ++i) copy.Append(children(i));
-  for (int32_t i = 0; i <= copy.UBound(); ++i) {
-    NodeRef child = copy(i);
+  int32_t count = children.UBound() + 1;
+  if (count == 0) return;  // text, mostly
+  // The children as they were on entry. Those of `target` itself never
+  // move, and what moves to it goes after them, so its own list is walked
+  // as it stands; any other list loses the children that move: a copy.
+  NodeArray list = children;
+  if (node != target) {
+    list = corv::NewArray<HTMLnode *>();
+    for (int32_t i = 0; i < count; ++i) list.Append(children(i));
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    NodeRef child = list(i);
     if (child.get() != target && child->parent != target && child->parent &&
         !child->parent->hasCloseTag)
       SetParent(child, target);
