@@ -115,7 +115,9 @@ PlainTag ReadPlainTag(const String &text, int32_t from, int32_t to, bool closing
 }
 
 String LineBreaksAsSpaces(const String &text) {
-  if (IsUTF8(text) && text.view().find_first_of("\n\r") == std::string_view::npos) return text;
+  if (text.encoding() == kEncodingUTF8 &&
+      text.view().find_first_of("\n\r") == std::string_view::npos)
+    return text;
   return ReplaceAll(ReplaceAll(text, corv::Chr(10), " "), corv::Chr(13), " ");
 }
 
