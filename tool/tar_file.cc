@@ -49,26 +49,14 @@ void TarFileInitializer(CORVobject obj) {
   reinterpret_cast<TarFile *>(obj)->startPosition = -1;
 }
 
-String Nul() {
-  return String(std::string_view("", 1), kEncodingUnknown);
-}
-
 void Store(CORVstring *field, const String &text) {
   *field = RuntimeLockUnlockStrings(text.get(), *field);
-}
-
-// The bytes before the first NUL, taken as UTF-8 text (names and paths).
-String CutAtNul(const String &field) {
-  int32_t nul = corv::InStrB(field, Nul());
-  String text = nul > 0 ? corv::LeftB(field, nul - 1) : field;
-  return corv::DefineEncoding(text, kEncodingUTF8);
 }
 
 // Leading zeros and spaces are skipped; digits are read up to the first
 // byte that is not one. Values beyond 32 bits are held at the largest one,
 // so that a damaged field cannot turn into a negative size.
-int32_t OctalValue(const String &field) {
-  std::string_view bytes = field.view();
+int32_t OctalValue(std::string_view bytes) {
   size_t i = 0;
   while (i < bytes.size() && (bytes[i] == '0' || bytes[i] == ' ')) ++i;
   int64_t value = 0;
@@ -78,24 +66,31 @@ int32_t OctalValue(const String &field) {
 }
 
 // The header being read: its block is read from the stream once (one read
-// instead of one per field), and the fields are taken from it in order. A
-// block cut short by the end of the file gives short or empty fields, as
-// reading each field from the stream would.
+// instead of one per field), and the fields are taken from it in order,
+// without a string for each. A block cut short by the end of the file
+// gives short or empty fields, as reading each field from the stream would.
 class HeaderFields {
  public:
   explicit HeaderFields(const Ref<corv::BinaryStream> &stream) : block_(stream->Read(kBlock)) {}
 
-  String Field(int32_t width) {
-    String field = corv::MidB(block_, at_ + 1, width);
-    at_ += width;
-    return field;
+  std::string_view Field(int32_t width) {
+    std::string_view bytes = block_.view();
+    size_t at = std::min(at_, bytes.size());
+    at_ += static_cast<size_t>(width);
+    return bytes.substr(at, static_cast<size_t>(width));
   }
   int32_t Octal(int32_t width) { return OctalValue(Field(width)); }
-  String Text(int32_t width) { return CutAtNul(Field(width)); }
+  // The bytes before the first NUL, taken as UTF-8 text (names and paths).
+  String Text(int32_t width) {
+    std::string_view field = Field(width);
+    return String(field.substr(0, field.find('\0')), kEncodingUTF8);
+  }
+  // The bytes as they are, in the encoding the stream gave them.
+  String Bytes(int32_t width) { return String(Field(width), block_.encoding()); }
 
  private:
   String block_;
-  int32_t at_ = 0;
+  size_t at_ = 0;
 };
 
 // The header being written: fields are put in one after the other.
@@ -170,10 +165,10 @@ void TarFile::ReadHeader(const Ref<corv::BinaryStream> &stream) {
   size = fields.Octal(12);
   modifiedTime = fields.Octal(12);
   checksum = fields.Octal(8);
-  String flag = fields.Field(1);
-  linkFlag = flag.empty() ? 0 : static_cast<uint8_t>(flag.view()[0]);
+  std::string_view flag = fields.Field(1);
+  linkFlag = flag.empty() ? 0 : static_cast<uint8_t>(flag[0]);
   Store(&linkName, fields.Text(100));
-  Store(&magic, fields.Field(8));
+  Store(&magic, fields.Bytes(8));
   Store(&userName, fields.Text(32));
   Store(&groupName, fields.Text(32));
   deviceMajor = fields.Octal(8);
