@@ -26,11 +26,6 @@ namespace {
 // walks (render, search, destruction) cannot exhaust the stack.
 constexpr int32_t kMaxDepth = 256;
 
-void HTMLnodeInitializer(CORVobject obj) {
-  auto *self = reinterpret_cast<HTMLnode *>(obj);
-  self->children = CreateArray(1, kCORVArrayObject, -1);
-}
-
 void HTMLnodeFinalizer(CORVobject obj) {
   auto *self = reinterpret_cast<HTMLnode *>(obj);
   if (self->children) {
@@ -216,9 +211,10 @@ NodeRef OpenPlainElement(HTMLnode *current, const PlainTag &tag) {
 HTMLnode *ProcessTagClose(HTMLnode *top, HTMLnode *current, const String &piece);
 
 void AdjustChildren(HTMLnode *node, HTMLnode *target) {
-  NodeArray children = NodeArray::Share(node->children);
+  if (!node->children) return;  // text, mostly
+  NodeArray children = node->Children();
   int32_t count = children.UBound() + 1;
-  if (count == 0) return;  // text, mostly
+  if (count == 0) return;
   // The children as they were on entry. Those of `target` itself never
   // move, and what moves to it goes after them, so its own list is walked
   // as it stands; any other list loses the children that move: a copy.
@@ -291,9 +287,8 @@ void RenderInto(HTMLnode *node, bool withMarkup, const StringArray &out) {
 
 }  // namespace
 
-const CORVclassDecl kHTMLnodeDecl = corv::ClassDecl("PlistUtils.HTMLnode", sizeof(HTMLnode))
-                                        .Initializer(HTMLnodeInitializer)
-                                        .Finalizer(HTMLnodeFinalizer);
+const CORVclassDecl kHTMLnodeDecl =
+    corv::ClassDecl("PlistUtils.HTMLnode", sizeof(HTMLnode)).Finalizer(HTMLnodeFinalizer);
 
 NodeRef HTMLnode::New() {
   return corv::New<HTMLnode>(&kHTMLnodeDecl);

@@ -18,7 +18,7 @@ using NodeArray = corv::Array<HTMLnode *>;
 /// counted (a node is kept alive by its parent's list, not the reverse).
 struct HTMLnode {
   CORVobjectHeader header;
-  CORVobject children;  // array of HTMLnode
+  CORVobject children;  // array of HTMLnode; nil until asked for (text has none)
   HTMLnode *parent;     // nil for the root; borrowed
   bool comment;
   bool hasCloseTag;
@@ -66,7 +66,10 @@ struct HTMLnode {
     if (!tagAttributes) tagAttributes = corv::AsObject(corv::Dictionary::New().Leak());
     return corv::Ref<corv::Dictionary>::Share(tagAttributes);
   }
-  NodeArray Children() { return NodeArray::Share(children); }
+  NodeArray Children() {
+    if (!children) children = CreateArray(1, kCORVArrayObject, -1);
+    return NodeArray::Share(children);
+  }
 };
 extern const CORVclassDecl kHTMLnodeDecl;
 
