@@ -26,12 +26,6 @@ namespace {
 // walks (render, search, destruction) cannot exhaust the stack.
 constexpr int32_t kMaxDepth = 256;
 
-void HTMLnodeInitializer(CORVobject obj) {
-  auto *self = reinterpret_cast<HTMLnode *>(obj);
-  self->children = CreateArray(1, kCORVArrayObject, -1);
-  self->tagAttributes = corv::AsObject(Dictionary::New().Leak());
-}
-
 void HTMLnodeFinalizer(CORVobject obj) {
   auto *self = reinterpret_cast<HTMLnode *>(obj);
   if (self->children) {
@@ -54,11 +48,71 @@ void Store(CORVstring *field, const String &text) {
   *field = RuntimeLockUnlockStrings(text.get(), *field);
 }
 
-bool StartsWith(const String &text, int32_t pos, const String &marker) {
-  return MidB(text, pos, LenB(marker)) == marker;
+// UTF-8 and ASCII text, where the markers below (punctuation, which has no
+// case) match byte for byte and a line break is the byte 10 or 13: the
+// common case, read without making a string per test.
+bool IsUTF8(const String &text) {
+  return text.encoding() == kEncodingUTF8 || text.encoding() == kEncodingASCII;
+}
+
+bool StartsWith(const String &text, int32_t pos, std::string_view marker) {
+  if (IsUTF8(text)) {
+    std::string_view bytes = text.view();
+    return pos >= 1 && static_cast<size_t>(pos - 1) <= bytes.size() &&
+           bytes.substr(static_cast<size_t>(pos - 1), marker.size()) == marker;
+  }
+  return MidB(text, pos, static_cast<int32_t>(marker.size())) == String(marker);
+}
+
+// Whether bytes `from` to `to` of UTF-8 text are white space that Trim
+// would remove whole (other text: false, and Trim decides).
+bool IsBlank(const String &text, int32_t from, int32_t to) {
+  if (!IsUTF8(text)) return false;
+  std::string_view bytes = text.view();
+  for (int32_t i = from; i <= to; ++i) {
+    auto c = static_cast<unsigned char>(bytes[static_cast<size_t>(i - 1)]);
+    if (c != ' ' && (c < 9 || c > 13)) return false;
+  }
+  return true;
+}
+
+// A plain tag, bytes `from` to `to` of UTF-8 text: "<name>", "<name/>",
+// "<name />" or "</name>", the name made of letters, digits, "_", "-", ".",
+// ":". Its name, or empty when the tag is anything else (then the general
+// path reads it, to the same name for these forms).
+struct PlainTag {
+  std::string_view name;
+  bool empty = false;  // ends in "/>"
+};
+
+PlainTag ReadPlainTag(const String &text, int32_t from, int32_t to, bool closing) {
+  if (text.encoding() != kEncodingUTF8 || from < 1 || to > LenB(text)) return {};
+  std::string_view bytes =
+      text.view().substr(static_cast<size_t>(from - 1), static_cast<size_t>(to - from + 1));
+  size_t start = closing ? 2 : 1;
+  if (bytes.size() < start + 2 || bytes.substr(0, start) != (closing ? "</" : "<") ||
+      bytes.back() != '>')
+    return {};
+  size_t i = start;
+  auto isNameByte = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-' || c == '.' || c == ':';
+  };
+  while (i < bytes.size() && isNameByte(bytes[i])) ++i;
+  PlainTag tag{bytes.substr(start, i - start)};
+  if (!closing && bytes[i] != '>') {
+    while (bytes[i] == ' ') ++i;
+    tag.empty = bytes[i] == '/';
+    if (tag.empty) ++i;
+  }
+  if (tag.name.empty() || i != bytes.size() - 1) return {};
+  return tag;
 }
 
 String LineBreaksAsSpaces(const String &text) {
+  if (text.encoding() == kEncodingUTF8 &&
+      text.view().find_first_of("\n\r") == std::string_view::npos)
+    return text;
   return ReplaceAll(ReplaceAll(text, corv::Chr(10), " "), corv::Chr(13), " ");
 }
 
@@ -128,6 +182,9 @@ void ProcessCharacterData(HTMLnode *current, const String &piece, bool keepWhite
   AppendText(current, corv::RightB(piece, trailing), true);
 }
 
+// ExtractAttributes, nil when the tag has none (no dictionary is made).
+Ref<Dictionary> AttributesIfAny(const String &tagText);
+
 NodeRef ProcessTagOpen(HTMLnode *current, const String &piece) {
   String text = LineBreaksAsSpaces(Trim(MidB(piece, 2, LenB(piece) - 2)));
   NodeRef node = NewChild(current);
@@ -136,9 +193,16 @@ NodeRef ProcessTagOpen(HTMLnode *current, const String &piece) {
     text = corv::RTrim(corv::LeftB(text, LenB(text) - 1));
   }
   Store(&node->name, NthField(NthField(text, " ", 1), "<", 1));
-  Ref<Dictionary> attributes = ExtractAttributes(text);
+  Ref<Dictionary> attributes = AttributesIfAny(text);
   RuntimeLockUnlockObjects(attributes.object(), node->tagAttributes);
   node->tagAttributes = attributes.object();
+  return node;
+}
+
+NodeRef OpenPlainElement(HTMLnode *current, const PlainTag &tag) {
+  NodeRef node = NewChild(current);
+  node->emptyTag = tag.empty;
+  Store(&node->name, String(tag.name));
   return node;
 }
 
@@ -147,11 +211,20 @@ NodeRef ProcessTagOpen(HTMLnode *current, const String &piece) {
 HTMLnode *ProcessTagClose(HTMLnode *top, HTMLnode *current, const String &piece);
 
 void AdjustChildren(HTMLnode *node, HTMLnode *target) {
-  NodeArray children = NodeArray::Share(node->children);
-  NodeArray copy = corv::NewArray<HTMLnode *>();
-  for (int32_t i = 0; i <= children.UBound(); ++i) copy.Append(children(i));
-  for (int32_t i = 0; i <= copy.UBound(); ++i) {
-    NodeRef child = copy(i);
+  if (!node->children) return;  // text, mostly
+  NodeArray children = node->Children();
+  int32_t count = children.UBound() + 1;
+  if (count == 0) return;
+  // The children as they were on entry. Those of `target` itself never
+  // move, and what moves to it goes after them, so its own list is walked
+  // as it stands; any other list loses the children that move: a copy.
+  NodeArray list = children;
+  if (node != target) {
+    list = corv::NewArray<HTMLnode *>();
+    for (int32_t i = 0; i < count; ++i) list.Append(children(i));
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    NodeRef child = list(i);
     if (child.get() != target && child->parent != target && child->parent &&
         !child->parent->hasCloseTag)
       SetParent(child, target);
@@ -161,10 +234,8 @@ void AdjustChildren(HTMLnode *node, HTMLnode *target) {
   }
 }
 
-HTMLnode *ProcessTagClose(HTMLnode *top, HTMLnode *current, const String &piece) {
-  String text = MidB(piece, 3);
-  if (corv::RightB(text, 1) == ">") text = corv::LeftB(text, LenB(text) - 1);
-  String closing = Trim(text);
+// ProcessTagClose once the end tag's name is read.
+HTMLnode *CloseElement(HTMLnode *top, HTMLnode *current, const String &closing) {
   // The node parsed into is never closed by its own content.
   for (HTMLnode *n = current; n && n != top; n = n->parent) {
     if (!closing.empty() && n->Name() == closing && !n->hasCloseTag) {
@@ -177,6 +248,12 @@ HTMLnode *ProcessTagClose(HTMLnode *top, HTMLnode *current, const String &piece)
   node->isCloseTag = true;
   Store(&node->name, closing);
   return current;
+}
+
+HTMLnode *ProcessTagClose(HTMLnode *top, HTMLnode *current, const String &piece) {
+  String text = MidB(piece, 3);
+  if (corv::RightB(text, 1) == ">") text = corv::LeftB(text, LenB(text) - 1);
+  return CloseElement(top, current, Trim(text));
 }
 
 int32_t DepthBelow(HTMLnode *top, HTMLnode *node) {
@@ -210,9 +287,8 @@ void RenderInto(HTMLnode *node, bool withMarkup, const StringArray &out) {
 
 }  // namespace
 
-const CORVclassDecl kHTMLnodeDecl = corv::ClassDecl("PlistUtils.HTMLnode", sizeof(HTMLnode))
-                                        .Initializer(HTMLnodeInitializer)
-                                        .Finalizer(HTMLnodeFinalizer);
+const CORVclassDecl kHTMLnodeDecl =
+    corv::ClassDecl("PlistUtils.HTMLnode", sizeof(HTMLnode)).Finalizer(HTMLnodeFinalizer);
 
 NodeRef HTMLnode::New() {
   return corv::New<HTMLnode>(&kHTMLnodeDecl);
@@ -235,7 +311,8 @@ void HTMLnode::Parse(const String &text, bool keepWhitespace) {
     if (lessThan.At(pos) != pos) {
       int32_t next = lessThan.At(pos);
       end = next > 0 ? next - 1 : length;
-      ProcessCharacterData(current, MidB(text, pos, end - pos + 1), keepWhitespace);
+      if (keepWhitespace || !IsBlank(text, pos, end))
+        ProcessCharacterData(current, MidB(text, pos, end - pos + 1), keepWhitespace);
     } else if (StartsWith(text, pos, "<!--")) {
       int32_t close = commentEnd.At(pos + 4);
       AppendMarkup(current, close > 0 ? MidB(text, pos + 4, close - pos - 4) : String(), true);
@@ -246,13 +323,18 @@ void HTMLnode::Parse(const String &text, bool keepWhitespace) {
       end = close > 0 ? close + 1 : pos;
     } else if (StartsWith(text, pos, "</")) {
       end = HonorQuotes(text, pos, pos, greaterThan, quote, true);
-      current = ProcessTagClose(this, current, MidB(text, pos, end - pos + 1));
+      PlainTag plain = ReadPlainTag(text, pos, end, true);
+      current = !plain.name.empty()
+                    ? CloseElement(this, current, String(plain.name))
+                    : ProcessTagClose(this, current, MidB(text, pos, end - pos + 1));
       depth = DepthBelow(this, current);
     } else {
       end = HonorQuotes(text, pos, pos, greaterThan, quote, true);
       while (end < length && end - 1 > pos && StartsWith(text, end - 1, "?>"))
         end = HonorQuotes(text, pos, end + 1, greaterThan, quote, true);
-      NodeRef node = ProcessTagOpen(current, MidB(text, pos, end - pos + 1));
+      PlainTag plain = ReadPlainTag(text, pos, end, false);
+      NodeRef node = !plain.name.empty() ? OpenPlainElement(current, plain)
+                                         : ProcessTagOpen(current, MidB(text, pos, end - pos + 1));
       if (!node->emptyTag && depth < kMaxDepth) {
         current = node.get();
         ++depth;
@@ -454,20 +536,14 @@ struct AttributeScan {
   }
 };
 
-void StoreAttribute(const Ref<Dictionary> &attributes, const String &name, const String &value) {
-  if (!name.empty()) attributes->Value(name, value);
+void StoreAttribute(Ref<Dictionary> &attributes, const String &name, const String &value) {
+  if (name.empty()) return;
+  if (!attributes) attributes = Dictionary::New();
+  attributes->Value(name, value);
 }
 
-}  // namespace
-
-int32_t BalanceCharacters(int32_t start, const String &source, const String &open,
-                          const String &close, bool toEnd) {
-  Finder opens(source, open), closes(source, close);
-  return Balance(start, source, opens, closes, toEnd);
-}
-
-Ref<Dictionary> ExtractAttributes(const String &tagText) {
-  Ref<Dictionary> attributes = Dictionary::New();
+Ref<Dictionary> AttributesIfAny(const String &tagText) {
+  Ref<Dictionary> attributes;
   String text = LineBreaksAsSpaces(tagText);
   int32_t space = InStrB(text, " ");
   int32_t lt = InStrB(text, "<");
@@ -501,6 +577,19 @@ Ref<Dictionary> ExtractAttributes(const String &tagText) {
     StoreAttribute(attributes, words.UBound() >= 0 ? words(words.UBound()) : String(), value);
   }
   return attributes;
+}
+
+}  // namespace
+
+int32_t BalanceCharacters(int32_t start, const String &source, const String &open,
+                          const String &close, bool toEnd) {
+  Finder opens(source, open), closes(source, close);
+  return Balance(start, source, opens, closes, toEnd);
+}
+
+Ref<Dictionary> ExtractAttributes(const String &tagText) {
+  Ref<Dictionary> attributes = AttributesIfAny(tagText);
+  return attributes ? attributes : Dictionary::New();
 }
 
 void SetParent(const NodeRef &node, HTMLnode *newParent) {

@@ -18,7 +18,7 @@ using NodeArray = corv::Array<HTMLnode *>;
 /// counted (a node is kept alive by its parent's list, not the reverse).
 struct HTMLnode {
   CORVobjectHeader header;
-  CORVobject children;  // array of HTMLnode
+  CORVobject children;  // array of HTMLnode; nil until asked for (text has none)
   HTMLnode *parent;     // nil for the root; borrowed
   bool comment;
   bool hasCloseTag;
@@ -26,7 +26,7 @@ struct HTMLnode {
   CORVstring name;
   bool processingInstruction;
   CORVstring value;
-  CORVobject tagAttributes;  // Dictionary: attribute name -> value
+  CORVobject tagAttributes;  // Dictionary: attribute name -> value; nil until there is one
   bool emptyTag;
   bool isCloseTag;
 
@@ -60,10 +60,16 @@ struct HTMLnode {
 
   corv::String Name() { return corv::String::Share(name); }
   corv::String Value() { return corv::String::Share(value); }
+  /// The attributes, made empty on first use: most nodes of a parsed
+  /// document (text, and elements written without attributes) never need one.
   corv::Ref<corv::Dictionary> Attributes() {
+    if (!tagAttributes) tagAttributes = corv::AsObject(corv::Dictionary::New().Leak());
     return corv::Ref<corv::Dictionary>::Share(tagAttributes);
   }
-  NodeArray Children() { return NodeArray::Share(children); }
+  NodeArray Children() {
+    if (!children) children = CreateArray(1, kCORVArrayObject, -1);
+    return NodeArray::Share(children);
+  }
 };
 extern const CORVclassDecl kHTMLnodeDecl;
 

@@ -95,6 +95,40 @@ TEST_F(HTMLnodeTest, ParsesForgivingMarkupAndRendersItBack) {
   }
 }
 
+// UTF-8 markup takes quicker paths (plain tags read in place, blank text
+// skipped); text of no known encoding takes the general ones. Both must
+// build the same tree.
+TEST_F(HTMLnodeTest, UTF8MarkupParsesAsTheGeneralPathDoes) {
+  const char *kTexts[] = {
+      "<a>x</a>",
+      "<a/><a /><a  /><a/ ><a\t/><a\n/>",
+      "<a >t</a >",
+      "</x></x >",
+      "<a:b-c.d_1>t</A:B-C.D_1>",
+      "<1/><_>",
+      "<a b='c'>d</a>",
+      "<\xC3\xA9>x</\xC3\xA9>",
+      "<dict>\n  <key>k</key>\n\t<true/>\r\n  <string> s </string>\n</dict>\n",
+      "<a>\x0B</a><b> \x0C</b>",
+      "<a",
+      "<a/",
+      "</",
+      "<>",
+      "</>",
+      "< a>",
+      "<a>>",
+  };
+  for (const char *text : kTexts) {
+    for (bool keepWhitespace : {false, true}) {
+      SCOPED_TRACE(std::string(text) + (keepWhitespace ? " (white space kept)" : ""));
+      NodeRef utf8 = HTMLnode::New(String(text), keepWhitespace);
+      NodeRef general = HTMLnode::New(String(text, kEncodingUnknown), keepWhitespace);
+      EXPECT_EQ(Dump(utf8.get()), Dump(general.get()));
+      EXPECT_EQ(Text(utf8->Render(true)), Text(general->Render(true)));
+    }
+  }
+}
+
 TEST_F(HTMLnodeTest, SearchesFindElementsAndText) {
   NodeRef root = HTMLnode::New(
       "<r><a k=\"One\">1</a><a k=\"two\"><b><i>deep</i></b></a><e></e><!--c--></r>", false);

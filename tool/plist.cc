@@ -9,6 +9,8 @@
 #include "plist.h"
 
 #include <cmath>
+#include <string>
+#include <string_view>
 
 #include "corv/class_decl.h"
 #include "corv/date.h"
@@ -58,12 +60,30 @@ int64_t Int64Value(const String &text) {
   return negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
 }
 
+// Whether `text` is `word` (lower-case ASCII), case ignored as the
+// language's comparison ignores it. Text of plain ASCII, nearly all element
+// names and values, is compared in place rather than through a new string.
+bool Is(const String &text, std::string_view word) {
+  std::string_view bytes = text.view();
+  bool ascii = text.encoding() == kEncodingUTF8;
+  for (size_t i = 0; ascii && i < bytes.size(); ++i)
+    ascii = static_cast<unsigned char>(bytes[i]) < 0x80;
+  if (!ascii) return text == String(word);
+  if (bytes.size() != word.size()) return false;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    char c =
+        bytes[i] >= 'A' && bytes[i] <= 'Z' ? static_cast<char>(bytes[i] - 'A' + 'a') : bytes[i];
+    if (c != word[i]) return false;
+  }
+  return true;
+}
+
 // Val reads no infinity or NaN, which writers spell as below.
 double RealValue(const String &text) {
   String t = Trim(text);
-  if (t == "inf" || t == "+inf" || t == "infinity") return HUGE_VAL;
-  if (t == "-inf" || t == "-infinity") return -HUGE_VAL;
-  if (t == "nan" || t == "-nan") return NAN;
+  if (Is(t, "inf") || Is(t, "+inf") || Is(t, "infinity")) return HUGE_VAL;
+  if (Is(t, "-inf") || Is(t, "-infinity")) return -HUGE_VAL;
+  if (Is(t, "nan") || Is(t, "-nan")) return NAN;
   return corv::Val(t);
 }
 
@@ -122,59 +142,123 @@ Variant ElementValue(HTMLnode *element) {
   String name = element->Name();
   if (element->emptyTag) {
     // What writers emit for empty containers and strings keeps its type.
-    if (name == "dict") return Dictionary::New();
-    if (name == "array") return NewPlistArray();
-    if (name == "string") return String("");
-    return name == "true";
+    if (Is(name, "dict")) return Dictionary::New();
+    if (Is(name, "array")) return NewPlistArray();
+    if (Is(name, "string")) return String("");
+    return Is(name, "true");
   }
-  if (name == "array") return ParsePlistValue(element, true);
-  if (name == "dict") return ParsePlistValue(element, false);
+  if (Is(name, "array")) return ParsePlistValue(element, true);
+  if (Is(name, "dict")) return ParsePlistValue(element, false);
   String text = ElementText(element);
-  if (name == "integer") return Int64Value(text);
-  if (name == "real") return RealValue(text);
-  if (name == "data") return Base64Decode(Base64Text(text));
-  if (name == "date") return DateValue(text);
+  if (Is(name, "integer")) return Int64Value(text);
+  if (Is(name, "real")) return RealValue(text);
+  if (Is(name, "data")) return Base64Decode(Base64Text(text));
+  if (Is(name, "date")) return DateValue(text);
   return corv::ConvertEncoding(text, kEncodingUTF8);
 }
 
-void AppendContainer(const Ref<Dictionary> &d, const StringArray &lines);
+// Where the lines of a written list go. Lines joins strings as the
+// language does, reconciling the encodings of the pieces; Buffer puts the
+// bytes in one buffer when every piece is UTF-8 (or plain ASCII), as
+// nearly all are, and gives up at the first piece that is not: the list is
+// then written again through Lines.
+class Lines {
+ public:
+  void Add(std::string_view line) { lines_.Append(String(line)); }
+  void Add(std::string_view before, const String &middle, std::string_view after) {
+    lines_.Append(String(before) + middle + String(after));
+  }
+  String Text() {
+    lines_.Append(String());  // the final line feed
+    return corv::DefineEncoding(Join(lines_, corv::Chr(10)), kEncodingUTF8);
+  }
 
-void AppendScalar(const Variant &value, const StringArray &lines) {
+ private:
+  StringArray lines_ = corv::NewArray<String>();
+};
+
+class Buffer {
+ public:
+  void Add(std::string_view line) {
+    text_.append(line);
+    text_ += '\n';
+  }
+  void Add(std::string_view before, const String &middle, std::string_view after) {
+    if (!IsUTF8Bytes(middle)) plain_ = false;
+    if (!plain_) return;
+    text_.append(before);
+    text_.append(middle.view());
+    Add(after);
+  }
+  bool plain() const { return plain_; }
+  String Text() const { return String(text_); }
+
+ private:
+  static bool IsUTF8Bytes(const String &s) {
+    if (s.empty() || s.encoding() == kEncodingUTF8) return true;
+    if (s.encoding() != kEncodingASCII) return false;
+    for (char c : s.view())
+      if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+  }
+
+  std::string text_;
+  bool plain_ = true;
+};
+
+template <class Out>
+void AppendContainer(const Ref<Dictionary> &d, Out &out);
+
+template <class Out>
+void AppendScalar(const Variant &value, Out &out) {
   switch (value.Type()) {
     case kVariantBoolean:
-      return lines.Append(value.BooleanValue() ? "<true />" : "<false />");
+      return out.Add(value.BooleanValue() ? "<true />" : "<false />");
     case kVariantInt32:
     case kVariantInt64:
-      return lines.Append(String("<integer>") + value.StringValue() + "</integer>");
+      return out.Add("<integer>", value.StringValue(), "</integer>");
     case kVariantSingle:
     case kVariantDouble:
     case kVariantCurrency:
-      return lines.Append(String("<real>") + value.StringValue() + "</real>");
+      return out.Add("<real>", value.StringValue(), "</real>");
     case kVariantDate:
-      return lines.Append(String("<date>") + DateText(value.ObjectValue()) + "</date>");
+      return out.Add("<date>", DateText(value.ObjectValue()), "</date>");
     case kVariantObject:
       if (CORVIsaDeclaration(value.ObjectValue(), &kDictionaryDecl))
-        return AppendContainer(Ref<Dictionary>::Share(value.ObjectValue()), lines);
+        return AppendContainer(Ref<Dictionary>::Share(value.ObjectValue()), out);
       break;
     default:
       break;
   }
   String text = value.Type() == kVariantString ? value.StringValue() : String();
   if (!text.empty() && text.encoding() == kEncodingUnknown)
-    return lines.Append(String("<data>") + EncodeBase64(text, 76) + "</data>");
-  lines.Append(String("<string>") + corv::ConvertEncoding(text, kEncodingUTF8) + "</string>");
+    return out.Add("<data>", EncodeBase64(text, 76), "</data>");
+  out.Add("<string>", corv::ConvertEncoding(text, kEncodingUTF8), "</string>");
 }
 
-void AppendContainer(const Ref<Dictionary> &d, const StringArray &lines) {
+template <class Out>
+void AppendContainer(const Ref<Dictionary> &d, Out &out) {
   bool isArray = IsPlistArray(d);
   int32_t count = d->Count();
-  if (count == 0) return lines.Append(isArray ? "<array/>" : "<dict/>");
-  lines.Append(isArray ? "<array>" : "<dict>");
+  if (count == 0) return out.Add(isArray ? "<array/>" : "<dict/>");
+  out.Add(isArray ? "<array>" : "<dict>");
   for (int32_t i = 0; i < count; ++i) {
-    if (!isArray) lines.Append(String("<key>") + d->Key(i).StringValue() + "</key>");
-    AppendScalar(d->ValueByIndex(i), lines);
+    if (!isArray) out.Add("<key>", d->Key(i).StringValue(), "</key>");
+    AppendScalar(d->ValueByIndex(i), out);
   }
-  lines.Append(isArray ? "</array>" : "</dict>");
+  out.Add(isArray ? "</array>" : "</dict>");
+}
+
+template <class Out>
+String WriteTo(const Ref<Dictionary> &plist, Out &out) {
+  out.Add("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+  out.Add(
+      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+      "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">");
+  out.Add("<plist version=\"1.0\">");
+  AppendContainer(plist, out);
+  out.Add("</plist>");
+  return out.Text();
 }
 
 }  // namespace
@@ -187,7 +271,7 @@ Ref<Dictionary> ParsePlistValue(HTMLnode *element, bool asArray) {
   for (int32_t i = 0; i <= children.UBound(); ++i) {
     NodeRef child = children(i);
     if (!IsElement(child.get())) continue;  // comments and stray text are not values
-    if (!asArray && child->Name() == "key") {
+    if (!asArray && Is(child->Name(), "key")) {
       key = ElementText(child.get());
       haveKey = true;
     } else if (asArray) {
@@ -222,16 +306,11 @@ Ref<Dictionary> ParsePlist(const String &text) {
 
 String WritePlist(const Ref<Dictionary> &plist) {
   if (!plist) RaiseNilObjectException();
-  StringArray lines = corv::NewArray<String>();
-  lines.Append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
-  lines.Append(
-      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-      "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">");
-  lines.Append("<plist version=\"1.0\">");
-  AppendContainer(plist, lines);
-  lines.Append("</plist>");
-  lines.Append(String());  // the final line feed
-  return corv::DefineEncoding(Join(lines, corv::Chr(10)), kEncodingUTF8);
+  Buffer buffer;
+  String text = WriteTo(plist, buffer);
+  if (buffer.plain()) return text;
+  Lines lines;
+  return WriteTo(plist, lines);
 }
 
 Ref<Dictionary> MergePlist(const Ref<Dictionary> &a, const Ref<Dictionary> &b) {

@@ -128,6 +128,12 @@ TEST_F(PlistTest, MergesTheTopLevelAndWritesWhatWasRead) {
             "<key>E</key>\n<array/>\n<key>F</key>\n<dict/>\n"
             "<key>C</key>\n<integer>4</integer>\n</dict>\n</plist>\n");
   EXPECT_RAISES(PlistUtils::MergePlist(bundle, nullptr), kNilObjectExceptionDecl);
+  // A key held in another encoding (set from code) is written as UTF-8 too.
+  Ref<Dictionary> wide = Dictionary::New();
+  wide->Value(corv::ConvertEncoding(String("caf\xC3\xA9"), kEncodingUTF16), int32_t{1});
+  std::string written = Text(PlistUtils::WritePlist(wide));
+  EXPECT_EQ(written.substr(written.find("<dict>")),
+            "<dict>\n<key>caf\xC3\xA9</key>\n<integer>1</integer>\n</dict>\n</plist>\n");
 }
 
 // Runs a Python script with plistlib; its standard output.

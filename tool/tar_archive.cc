@@ -3,11 +3,15 @@
 //
 // Invariant between calls: the file is a sequence of members (header block,
 // data padded to whole blocks) followed by `extraPadding` zero blocks, and
-// `files` lists the members in file order. Each append first cuts those
-// trailing zero blocks, writes the member and then exactly two zero blocks,
-// so the file on disk is always a complete archive. An append that fails
-// puts the file back byte for byte as it was.
+// `files` lists the members in file order. Each append writes the member
+// over those trailing zero blocks and then exactly two zero blocks (cutting
+// the file if they end before its old end), so the file on disk is always a
+// complete archive. An append that fails puts the file back byte for byte
+// as it was.
 #include "tar_archive.h"
+
+#include <algorithm>
+
 #include "corv/class_decl.h"
 
 namespace kilnrun {
@@ -33,18 +37,15 @@ void TarArchiveFinalizer(CORVobject obj) {
   self->fileBS = self->files = nullptr;
 }
 
+// Zero bytes written in few calls: each write is a system call.
 void ZeroFill(const Ref<corv::BinaryStream> &stream, int64_t count) {
-  static const char kZeroBlock[kBlock] = {};
-  String block(std::string_view(kZeroBlock, kBlock), kEncodingUnknown);
-  for (; count >= kBlock; count -= kBlock) stream->Write(block);
-  if (count > 0) stream->Write(corv::LeftB(block, static_cast<int32_t>(count)));
-}
-
-// The two zero blocks that close the archive.
-bool WriteEnd(const Ref<corv::BinaryStream> &stream) {
-  int64_t end = stream->Position() + 2 * kBlock;
-  ZeroFill(stream, 2 * kBlock);
-  return stream->Position() == end;
+  constexpr int64_t kChunk = 64 * kBlock;
+  static const char kZeros[kChunk] = {};
+  while (count > 0) {
+    int64_t n = std::min(count, kChunk);
+    stream->Write(String(std::string_view(kZeros, static_cast<size_t>(n)), kEncodingUnknown));
+    count -= n;
+  }
 }
 
 }  // namespace
@@ -102,6 +103,11 @@ void TarArchive::Close() {
 bool TarArchive::AddFile(const Ref<FolderItem> &item, const String &prefix) {
   if (!fileBS || !item) return false;
   if (item->Directory()) return AddFolder(item, prefix);
+  return AddRegularFile(item, prefix);
+}
+
+bool TarArchive::AddRegularFile(const Ref<FolderItem> &item, const String &prefix) {
+  if (!fileBS || !item) return false;
   auto member = corv::New<TarFile>(&kTarFileDecl);
   member->LoadFromFile(item);
   String name = prefix + String::Share(member->name);
@@ -126,8 +132,14 @@ bool TarArchive::AddFolder(const Ref<FolderItem> &folder, const String &prefix) 
     if (!item) return false;
     // A link to a folder is passed over: it could loop the walk or lead it
     // out of the tree.
-    if (item->Directory() && item->IsSymbolicLink()) continue;
-    if (!AddFile(item, inner)) return false;
+    bool added;
+    if (!item->Directory())
+      added = AddRegularFile(item, inner);
+    else if (item->IsSymbolicLink())
+      continue;
+    else
+      added = AddFolder(item, inner);
+    if (!added) return false;
   }
   return true;
 }
@@ -138,10 +150,14 @@ bool TarArchive::AddFileToArchive(const Ref<TarFile> &member) {
   if (!member) return false;
   int64_t length = stream->Length();
   int64_t start = length - extraPadding * kBlock;
-  stream->Length(start);
   stream->Position(start);
   int32_t writtenAt = member->startPosition;
-  if (!member->Write(stream) || !WriteEnd(stream)) {
+  // The member and the closing blocks are written over the old zero blocks
+  // in one write; the file is cut only where they end before its old end.
+  int64_t end = -1;
+  if (member->Write(stream, 2 * kBlock))
+    end = member->startPosition + kBlock + member->GetDataBlockSize() + 2 * kBlock;
+  if (end < 0) {
     // Back to the archive as it was: its members, then its zero blocks.
     member->startPosition = writtenAt;
     stream->Length(start);
@@ -150,8 +166,14 @@ bool TarArchive::AddFileToArchive(const Ref<TarFile> &member) {
     stream->Flush();
     return false;
   }
-  TarFileArray::Share(files).Append(member);
   extraPadding = 2;
+  if (end < length) {
+    stream->Length(end);
+    // Should the cut fail, what is left past the end is old zero blocks.
+    extraPadding += static_cast<int32_t>((stream->Length() - end) / kBlock);
+    stream->Position(end);
+  }
+  TarFileArray::Share(files).Append(member);
   return true;
 }
 

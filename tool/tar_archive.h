@@ -48,11 +48,12 @@ struct TarFile {
   void LoadFromFile(const corv::Ref<corv::FolderItem> &file);
   /// A directory entry for `path` ("/" appended when missing), made now.
   void CreateDirectory(const corv::String &path);
-  /// Appends header and data at the stream's position. False for a nil
-  /// stream, a member already read or written, a member whose data is not
-  /// whole, or when the stream reports a failed write (it may then hold
-  /// part of the member: the caller cuts it back).
-  bool Write(const corv::Ref<corv::BinaryStream> &stream);
+  /// Appends header and data at the stream's position, then `zerosAfter`
+  /// zero bytes (an archive's closing blocks, written with the member in one
+  /// call). False for a nil stream, a member already read or written, a
+  /// member whose data is not whole, or when the stream reports a failed
+  /// write (it may then hold part of the member: the caller cuts it back).
+  bool Write(const corv::Ref<corv::BinaryStream> &stream, int32_t zerosAfter = 0);
 
   corv::String data();
   void data(const corv::String &value);
@@ -71,6 +72,8 @@ struct TarArchive {
   void Close();
   /// A file, or a whole folder through AddFolder, under `prefix`.
   bool AddFile(const corv::Ref<corv::FolderItem> &item, const corv::String &prefix);
+  /// AddFile for an item known not to be a folder.
+  bool AddRegularFile(const corv::Ref<corv::FolderItem> &item, const corv::String &prefix);
   bool CreateFolder(const corv::String &path);
   /// The folder's entry, then its items in the folder's order; symbolic
   /// links to folders are passed over, never walked through.

@@ -10,6 +10,7 @@
 // The data follows, padded with zero bytes to whole blocks.
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "corv/class_decl.h"
 #include "corv/date.h"
@@ -48,26 +49,14 @@ void TarFileInitializer(CORVobject obj) {
   reinterpret_cast<TarFile *>(obj)->startPosition = -1;
 }
 
-String Nul() {
-  return String(std::string_view("", 1), kEncodingUnknown);
-}
-
 void Store(CORVstring *field, const String &text) {
   *field = RuntimeLockUnlockStrings(text.get(), *field);
-}
-
-// The bytes before the first NUL, taken as UTF-8 text (names and paths).
-String CutAtNul(const String &field) {
-  int32_t nul = corv::InStrB(field, Nul());
-  String text = nul > 0 ? corv::LeftB(field, nul - 1) : field;
-  return corv::DefineEncoding(text, kEncodingUTF8);
 }
 
 // Leading zeros and spaces are skipped; digits are read up to the first
 // byte that is not one. Values beyond 32 bits are held at the largest one,
 // so that a damaged field cannot turn into a negative size.
-int32_t OctalValue(const String &field) {
-  std::string_view bytes = field.view();
+int32_t OctalValue(std::string_view bytes) {
   size_t i = 0;
   while (i < bytes.size() && (bytes[i] == '0' || bytes[i] == ' ')) ++i;
   int64_t value = 0;
@@ -76,13 +65,33 @@ int32_t OctalValue(const String &field) {
   return static_cast<int32_t>(value);
 }
 
-int32_t ReadOctal(const Ref<corv::BinaryStream> &stream, int32_t width) {
-  return OctalValue(stream->Read(width));
-}
+// The header being read: its block is read from the stream once (one read
+// instead of one per field), and the fields are taken from it in order,
+// without a string for each. A block cut short by the end of the file
+// gives short or empty fields, as reading each field from the stream would.
+class HeaderFields {
+ public:
+  explicit HeaderFields(const Ref<corv::BinaryStream> &stream) : block_(stream->Read(kBlock)) {}
 
-String ReadText(const Ref<corv::BinaryStream> &stream, int32_t width) {
-  return CutAtNul(stream->Read(width));
-}
+  std::string_view Field(int32_t width) {
+    std::string_view bytes = block_.view();
+    size_t at = std::min(at_, bytes.size());
+    at_ += static_cast<size_t>(width);
+    return bytes.substr(at, static_cast<size_t>(width));
+  }
+  int32_t Octal(int32_t width) { return OctalValue(Field(width)); }
+  // The bytes before the first NUL, taken as UTF-8 text (names and paths).
+  String Text(int32_t width) {
+    std::string_view field = Field(width);
+    return String(field.substr(0, field.find('\0')), kEncodingUTF8);
+  }
+  // The bytes as they are, in the encoding the stream gave them.
+  String Bytes(int32_t width) { return String(Field(width), block_.encoding()); }
+
+ private:
+  String block_;
+  size_t at_ = 0;
+};
 
 // The header being written: fields are put in one after the other.
 class HeaderBlock {
@@ -125,17 +134,6 @@ class HeaderBlock {
   int32_t at_ = 0;
 };
 
-String Zeros(int64_t count) {
-  static const char kZeroBlock[kBlock] = {};
-  String out;
-  while (count > 0) {
-    int32_t n = static_cast<int32_t>(std::min<int64_t>(count, kBlock));
-    out += String(std::string_view(kZeroBlock, n), kEncodingUnknown);
-    count -= n;
-  }
-  return out;
-}
-
 // Seconds since 1970-01-01 UTC of a date.
 int32_t UnixSeconds(const Ref<corv::Date> &date) {
   date->GMTOffset(0);
@@ -159,23 +157,23 @@ const CORVclassDecl kTarFileDecl = corv::ClassDecl("TarFile", sizeof(TarFile))
 
 void TarFile::ReadHeader(const Ref<corv::BinaryStream> &stream) {
   int64_t at = stream->Position();
-  Store(&name, ReadText(stream, 100));
-  mode = ReadOctal(stream, 8);
-  userID = ReadOctal(stream, 8);
-  groupID = ReadOctal(stream, 8);
-  size = ReadOctal(stream, 12);
-  modifiedTime = ReadOctal(stream, 12);
-  checksum = ReadOctal(stream, 8);
-  String flag = stream->Read(1);
-  linkFlag = flag.empty() ? 0 : static_cast<uint8_t>(flag.view()[0]);
-  Store(&linkName, ReadText(stream, 100));
-  Store(&magic, stream->Read(8));
-  Store(&userName, ReadText(stream, 32));
-  Store(&groupName, ReadText(stream, 32));
-  deviceMajor = ReadOctal(stream, 8);
-  deviceMinor = ReadOctal(stream, 8);
-  Store(&prefix, ReadText(stream, 155));
-  stream->Read(12);
+  HeaderFields fields(stream);
+  Store(&name, fields.Text(100));
+  mode = fields.Octal(8);
+  userID = fields.Octal(8);
+  groupID = fields.Octal(8);
+  size = fields.Octal(12);
+  modifiedTime = fields.Octal(12);
+  checksum = fields.Octal(8);
+  std::string_view flag = fields.Field(1);
+  linkFlag = flag.empty() ? 0 : static_cast<uint8_t>(flag[0]);
+  Store(&linkName, fields.Text(100));
+  Store(&magic, fields.Bytes(8));
+  Store(&userName, fields.Text(32));
+  Store(&groupName, fields.Text(32));
+  deviceMajor = fields.Octal(8);
+  deviceMinor = fields.Octal(8);
+  Store(&prefix, fields.Text(155));
   startPosition = static_cast<int32_t>(std::min<int64_t>(at, INT32_MAX));
 }
 
@@ -228,7 +226,7 @@ void TarFile::CreateDirectory(const String &path) {
   modifiedTime = UnixSeconds(corv::Date::New());
 }
 
-bool TarFile::Write(const Ref<corv::BinaryStream> &stream) {
+bool TarFile::Write(const Ref<corv::BinaryStream> &stream, int32_t zerosAfter) {
   if (!stream || startPosition >= 0) return false;
   String content = String::Share(mData);
   // A file that shrank while it was read, or one that could not be held.
@@ -261,12 +259,15 @@ bool TarFile::Write(const Ref<corv::BinaryStream> &stream) {
   // The stream's error code stays set after a failure, so a write is judged
   // by where it left the position as well.
   int32_t errorBefore = stream->LastErrorCode();
-  stream->Write(block.Bytes());
+  // One write for the whole member: each write is a system call.
+  std::string whole(block.Bytes().view());
   if (size > 0) {
-    stream->Write(content);
-    stream->Write(Zeros(GetDataBlockSize() - size));
+    whole.append(content.view());
+    whole.append(static_cast<size_t>(GetDataBlockSize() - size), '\0');
   }
-  return stream->Position() == at + kBlock + GetDataBlockSize() &&
+  whole.append(static_cast<size_t>(std::max(zerosAfter, 0)), '\0');
+  stream->Write(String(whole, kEncodingUnknown));
+  return stream->Position() == at + kBlock + GetDataBlockSize() + std::max(zerosAfter, 0) &&
          stream->LastErrorCode() == errorBefore;
 }
 
