@@ -15,7 +15,7 @@ private_tmp() {  # private_tmp NAME
   while :; do
     TMPDIR=$work/$1-tmp$n
     export TMPDIR
-    mkdir "$TMPDIR"
+    mkdir "$TMPDIR" || exit 1
     [ "$("$probe" port | tail -n 1)" -lt 32768 ] && break
     n=$((n + 1))
   done

@@ -14,33 +14,7 @@ trap 'for p in $sims; do kill "$p" 2>/dev/null; done; rm -rf "$work"' EXIT
 failures=0
 cd "$work" || exit 1
 
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" != "$3" ]; then
-    printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-    failures=$((failures + 1))
-  fi
-}
-
-# A temporary folder of the run's own, and with it an IDE socket whose port
-# lies below 32768, where the system takes no ports for outgoing connections.
-private_tmp() {  # private_tmp NAME
-  n=0
-  while :; do
-    TMPDIR=$work/$1-tmp$n
-    export TMPDIR
-    mkdir "$TMPDIR"
-    [ "$("$probe" port | tail -n 1)" -lt 32768 ] && break
-    n=$((n + 1))
-  done
-}
-
-project() {  # project FOLDER NAME: NAME.cvvcp building the Linux application NAME
-  mkdir -p "$1"
-  printf 'Type=Desktop\nClass=App;App.cvvclass;&h1;&h0;false\nBuildFlags=&h0\nLinuxX86Name=%s\n' \
-    "$2" >"$1/$2.cvvcp"
-  printf '#tag Class\n#tag Constant, Name = kStamp, Type = String, Default = \\"none", Scope = Public\n#tag EndClass\n' \
-    >"$1/App.cvvclass"
-}
+. "$(dirname "$0")/build_run_helpers.sh"
 
 wait_for() {  # wait_for COMMAND: up to 10 s until COMMAND succeeds
   n=0
