@@ -63,7 +63,7 @@ stop() {  # stop PID
 # stops listening.
 listener() {  # listener MODE
   rm -f "$work/ready"
-  python3 - "$1" "$port" "$work/ready" <<'PY' &
+  python3 - "$1" "$("$probe" port | tail -n 1)" "$work/ready" <<'PY' &
 import socket, struct, sys, time
 mode, port, ready = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 server = socket.socket()
