@@ -13,10 +13,14 @@ namespace corv::fuzz {
 
 class ScratchFolder {
  public:
-  ScratchFolder() : folder_(GetTemporaryFolderItem()) {
-    // The temporary item is a new name; it becomes a folder in its place.
-    Require(folder_ && folder_->Delete() && folder_->CreateAsFolder(),
-            "a scratch folder can be made");
+  ScratchFolder() {
+    // The temporary item is a new file; a folder takes its place. Another
+    // process clearing the temporary folder meanwhile costs one more try.
+    for (int tries = 0; tries < 5 && !folder_; ++tries) {
+      folder_ = GetTemporaryFolderItem();
+      if (folder_ && !(folder_->Delete() && folder_->CreateAsFolder())) folder_ = nullptr;
+    }
+    Require(bool(folder_), "a scratch folder can be made");
   }
   ~ScratchFolder() { Remove(folder_); }
   ScratchFolder(const ScratchFolder &) = delete;
