@@ -205,7 +205,8 @@ void ProcessLine(Reader &reader, String line) {
   line = Trim(line);
   if (IsComment(line)) return;
   line = ReplaceAll(line, corv::Chr(9), " ");
-  line = ExpandVariables(reader.variables, line);
+  // Every variable's name holds a "%": a line without one has none to expand.
+  if (corv::InStrB(1, line, "%") > 0) line = ExpandVariables(reader.variables, line);
   String key = line, value;
   int32_t space = InStr(line, " ");
   if (space > 0) {
@@ -361,6 +362,8 @@ String ExpandVariables(const Ref<Dictionary> &variables, const String &text) {
   int32_t count = variables->Count();
   for (int32_t i = 0; i < count; ++i) {
     String name = variables->Key(i).StringValue();
+    // Most variables are not in the text: one search tells.
+    if (InStr(expanded, name) == 0) continue;
     String value = variables->ValueByIndex(i).StringValue();
     // Variables that repeat each other grow a text exponentially: it stops
     // being a configuration long before it fills memory.
