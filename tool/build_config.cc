@@ -17,6 +17,10 @@ using corv::String;
 
 namespace {
 
+// The longest text that expanding variables may make (1 MiB): far beyond any
+// path or value a configuration holds.
+constexpr int64_t kLongestExpansion = int64_t{1} << 20;
+
 // The counted module variables live as long as the process: their record is
 // never destroyed, so no release runs after the runtime has shut down.
 struct CountedVariables {
@@ -205,7 +209,8 @@ void ProcessLine(Reader &reader, String line) {
   line = Trim(line);
   if (IsComment(line)) return;
   line = ReplaceAll(line, corv::Chr(9), " ");
-  line = ExpandVariables(reader.variables, line);
+  // Every variable's name holds a "%": a line without one has none to expand.
+  if (corv::InStrB(1, line, "%") > 0) line = ExpandVariables(reader.variables, line);
   String key = line, value;
   int32_t space = InStr(line, " ");
   if (space > 0) {
@@ -286,10 +291,14 @@ bool ReadConfiguration() {
   RepositoryRoot = ConfigFolder();
   if (!Projects) Projects = corv::NewArray<Project *>();
   bool ok = false;
-  // A project key outside a block, or a path that leaves no folder to
-  // resolve against, is a broken configuration, not a crash of the run.
-  Ref<CORVexception> failure =
-      corv::Catch(&kNilObjectExceptionDecl, [&] { ok = ReadOpenedFile(stream, reader); });
+  // A project key outside a block, a path that leaves no folder to resolve
+  // against, or variables that expand beyond any sensible length, is a
+  // broken configuration, not a crash of the run.
+  Ref<CORVexception> failure;
+  Ref<CORVexception> tooLong = corv::Catch(&kOutOfMemoryExceptionDecl, [&] {
+    failure = corv::Catch(&kNilObjectExceptionDecl, [&] { ok = ReadOpenedFile(stream, reader); });
+  });
+  if (tooLong) failure = tooLong;
   if (failure) {
     corv::StdErr()->WriteLine("Error: Exception while reading in the config file.");
     return false;
@@ -356,8 +365,17 @@ String ExpandVariables(const Ref<Dictionary> &variables, const String &text) {
   String expanded = text;
   int32_t count = variables->Count();
   for (int32_t i = 0; i < count; ++i) {
-    expanded = ReplaceAll(expanded, variables->Key(i).StringValue(),
-                          variables->ValueByIndex(i).StringValue());
+    String name = variables->Key(i).StringValue();
+    // Most variables are not in the text: one search tells.
+    if (InStr(expanded, name) == 0) continue;
+    String value = variables->ValueByIndex(i).StringValue();
+    // Variables that repeat each other grow a text exponentially: it stops
+    // being a configuration long before it fills memory.
+    int64_t found = corv::CountFields(expanded, name) - 1;
+    int64_t growth = int64_t{corv::LenB(value)} - corv::LenB(name);
+    if (found > 0 && growth > 0 && corv::LenB(expanded) + found * growth > kLongestExpansion)
+      corv::RaiseNew(&kOutOfMemoryExceptionDecl);
+    expanded = ReplaceAll(expanded, name, value);
   }
   return expanded;
 }

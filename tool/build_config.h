@@ -51,6 +51,7 @@ corv::Ref<corv::FolderItem> ResolvePath(const corv::Ref<corv::FolderItem> &base,
 
 /// `text` with every variable name (its two "%" included) replaced by its
 /// value, the variables taken in the dictionary's key order.
+/// OutOfMemoryException when the text would grow past 1 MiB.
 corv::String ExpandVariables(const corv::Ref<corv::Dictionary> &variables,
                              const corv::String &text);
 /// ExpandVariables over every value of `target`, in place.

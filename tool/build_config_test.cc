@@ -271,6 +271,11 @@ TEST_F(BuildConfigTest, ProjectKeysNeedAnOpenBlock) {
 }
 
 TEST_F(BuildConfigTest, Failures) {
+  std::string doubling = "Define a x\n<project>\nFile MyApp/MyApp.cvvcp\n";
+  for (int i = 0; i < 40; ++i) doubling += "Define a %a%%a%\n";
+  doubling += "SetConstant k %a%\n";
+  std::string manyLongValues = "Define b " + std::string(4096, 'b') + "\n<project>\nFile ";
+  for (int i = 0; i < 300; ++i) manyLongValues += "%B%";
   struct Case {
     const char *name;
     const char *config;
@@ -294,6 +299,11 @@ TEST_F(BuildConfigTest, Failures) {
        "RepositoryRoot /no such folder/deeper\n<project>\nFile MyApp/MyApp.cvvcp\n",
        "Error: Exception while reading in the config file.\n"},
       {"a relative SVNBinDirectory", "SVNBinDirectory tools/bin\n",
+       "Error: Exception while reading in the config file.\n"},
+      // Each line would double the text: 2^40 bytes at the end.
+      {"variables that double each other", doubling.c_str(),
+       "Error: Exception while reading in the config file.\n"},
+      {"a line of many long values", manyLongValues.c_str(),
        "Error: Exception while reading in the config file.\n"},
   };
   for (const Case &c : cases) {

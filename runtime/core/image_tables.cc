@@ -4,8 +4,10 @@
 // for the rest of the run; names are copied out because a record's name need
 // not be 0-terminated. Records that run past the end of the segment are
 // reported and end the walk.
+#include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/image_format.h"
@@ -25,9 +27,11 @@ std::vector<std::unique_ptr<ResourceSlot>> gResources;
 CORVstring gOptionText = nullptr;
 bool gOptionsPresent = false;
 
+// A symbol's name stays in the block: names may share their bytes, and a
+// table whose every entry points at one long text must not copy it each time.
 struct Symbol {
   uint32_t offset;
-  std::string name;
+  uint64_t nameAt;  // in gSymbolBlock; may lie past its end (an empty name)
 };
 std::vector<uint8_t> gSymbolBlock;
 std::vector<Symbol> gSymbols;
@@ -44,12 +48,17 @@ void UnpackSymbols() {
   }
   for (uint64_t i = 0; i < count; ++i) {
     const uint8_t *entry = gSymbolBlock.data() + 4 + i * 8;
-    uint64_t nameAt = pool + image::ReadU32(entry + 4);
-    std::string name;
-    for (uint64_t p = nameAt; p < gSymbolBlock.size() && gSymbolBlock[p] != 0; ++p)
-      name += static_cast<char>(gSymbolBlock[p]);
-    gSymbols.push_back(Symbol{image::ReadU32(entry), std::move(name)});
+    gSymbols.push_back(Symbol{image::ReadU32(entry), pool + image::ReadU32(entry + 4)});
   }
+}
+
+// The name at `at`: up to its 0 byte or the end of the block.
+std::string_view SymbolName(uint64_t at) {
+  if (at >= gSymbolBlock.size()) return {};
+  const char *start = reinterpret_cast<const char *>(gSymbolBlock.data() + at);
+  size_t room = gSymbolBlock.size() - at;
+  const void *end = std::memchr(start, 0, room);
+  return {start, end ? static_cast<size_t>(static_cast<const char *>(end) - start) : room};
 }
 
 }  // namespace
@@ -165,9 +174,10 @@ extern "C" bool symbolFor(uint32_t address, CORVstring *name, uint32_t *offset) 
   for (const corv::Symbol &symbol : corv::gSymbols)
     if (symbol.offset <= relative) best = &symbol;  // the last such entry wins
   if (!best) return false;
-  if (name)
-    *name = RuntimeCreateString(best->name.data(), static_cast<int32_t>(best->name.size()),
-                                kEncodingUTF8);
+  if (name) {
+    std::string_view text = corv::SymbolName(best->nameAt);
+    *name = RuntimeCreateString(text.data(), static_cast<int32_t>(text.size()), kEncodingUTF8);
+  }
   if (offset) *offset = relative - best->offset;
   return true;
 }

@@ -189,4 +189,37 @@ TEST_F(LinkImageTest, RecordsPointingOutsideTheSegmentsAreReportedNotApplied) {
   EXPECT_EQ(corv::TakeCapturedFailures().size(), 1u);
 }
 
+// The check runs the linker's own walk over copies: each image draws the same
+// problems from it as from linking, except that it loads no library.
+TEST_F(LinkImageTest, TheImageCheckFindsWhatLinkingReports) {
+  Bytes looping(8, 0);
+  kilnrun_image::PutU32(&looping, 4, 4);
+  Bytes outside, unknown, loop, truncated = {1, 1, 4, 0}, external;
+  kilnrun_image::AddFixup(&outside, corv::image::kCodeRelocation, 6);
+  kilnrun_image::AddFixup(&outside, corv::image::kStringLiteral, 1000);
+  kilnrun_image::AddImport(&outside, 1, 4000, "LinkTestTarget");
+  kilnrun_image::AddImport(&unknown, 1, 4, "NoSuchEntryAnywhere");
+  kilnrun_image::AddImport(&loop, 0, 4, "LinkTestTarget");
+  kilnrun_image::AddExternal(&external, 4, "abs", "libc.so.6");
+  const struct {
+    Bytes code, link;
+  } cases[] = {{Bytes(8, 0), outside},
+               {ChainOfThree(), unknown},
+               {looping, loop},
+               {Bytes(8, 0), truncated},
+               {ChainOfThree(), external}};
+  for (const auto &c : cases) {
+    corv::ImageSegments segments;
+    segments.segments[corv::image::kCode] = c.code;
+    segments.segments[corv::image::kLink] = c.link;
+    std::vector<std::string> problems = corv::CheckImageLinks(segments);
+    EXPECT_EQ(segments.segments[corv::image::kCode], c.code);  // only a copy was patched
+    Link(c.code, {}, c.link);
+    std::vector<std::string> reports = corv::TakeCapturedFailures();
+    ASSERT_EQ(problems.size(), reports.size());
+    for (size_t i = 0; i < problems.size(); ++i)
+      EXPECT_NE(reports[i].find(problems[i]), std::string::npos) << problems[i];
+  }
+}
+
 }  // namespace

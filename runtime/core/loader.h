@@ -39,6 +39,12 @@ ImageReadResult ReadImage(const ImageLocation &where, ImageSegments *out);
 /// Places the segments (code and data below 4 GiB), then links them,
 /// registers resources and applies options. False when memory is missing.
 bool PlaceAndLinkImage(ImageSegments &&segments);
+/// What linking the segments would report, found by the walk that links a
+/// placed image run over copies of their code and data at made-up
+/// addresses: nothing is placed, no library is loaded (every external
+/// counts as found), no stub is made and nothing is reported. Checks an
+/// image without running any of it.
+std::vector<std::string> CheckImageLinks(const ImageSegments &segments);
 /// Everything up to and including calling the entry; false when no image
 /// code ran because the executable is unreadable or corrupt.
 bool LoadAndRunImage(const ImageLocation &where);

@@ -220,4 +220,30 @@ TEST_F(LoaderTest, SymbolForFindsTheLastEntryAtOrBelowTheAddress) {
   EXPECT_FALSE(symbolFor(base - 1, &name, &offset));
 }
 
+// Entries may share a name, also one that runs to the end of the block
+// without its 0 byte: each gets that text, and unpacking copies none of it.
+TEST_F(LoaderTest, SymbolNamesMayShareTheirBytesAndRunToTheEnd) {
+  ASSERT_TRUE(corv::PlaceSegmentsForTest(Bytes(4096, 0), {}));
+  uint32_t base = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(corv::ImageCodeBase()));
+  const uint32_t count = 4096;
+  Bytes symbols(4 + count * 8);
+  kilnrun_image::PutU32(&symbols, 0, count);
+  for (uint32_t i = 0; i < count; ++i) kilnrun_image::PutU32(&symbols, 4 + i * 8, i);
+  kilnrun_image::PutU32(&symbols, 4 + (count - 1) * 8 + 4, 40000);  // past the end: empty
+  symbols.insert(symbols.end(), 30000, 'A');
+  corv::SetImageSymbols(std::move(symbols));
+  const struct {
+    uint32_t address;
+    size_t length;
+  } cases[] = {{0, 30000}, {4094, 30000}, {4095, 0}};
+  for (const auto &c : cases) {
+    CORVstring name = nullptr;
+    uint32_t offset = 7;
+    ASSERT_TRUE(symbolFor(base + c.address, &name, &offset));
+    EXPECT_EQ(CORVStringLength(name), c.length) << c.address;
+    EXPECT_EQ(offset, 0u);
+    RuntimeUnlockString(name);
+  }
+}
+
 }  // namespace
