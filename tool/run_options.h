@@ -24,8 +24,8 @@ struct RunOptions {
 /// after "=" or in the next argument) out of `arguments`, so that the usual
 /// rule then finds the configuration file among the rest. A flag takes no
 /// value but an on/off word (true/false, yes/no, on/off, 1/0): any other
-/// argument the parser gave "strict" goes back among the rest. False, with an error line, for an option
-/// without its value or a report whose folder does not exist.
+/// argument the parser gave "strict" goes back among the rest. False, with an error line, for an
+/// option without its value or a report whose folder does not exist.
 bool TakeRunOptions(ArgumentProcessor *arguments, RunOptions *options);
 
 /// Whether `text` matches the shell-style `pattern`, letter case ignored:
