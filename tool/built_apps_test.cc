@@ -14,8 +14,12 @@
 #include "project.h"
 #include "shell.h"
 #include "shell_plugin_record.h"
+#include "tool_test_helpers.h"
 
 namespace {
+
+using kilnrun::testing::Item;
+using kilnrun::testing::Sh;
 
 using corv::FolderItem;
 using corv::Ref;
@@ -24,17 +28,6 @@ using corv::platform::ShellQuotePath;
 using corv::testing::ReadFileBytes;
 using corv::testing::WriteFileBytes;
 using kilnrun::Project;
-
-// Runs a shell command, expecting success; its standard output and error.
-std::string Sh(const std::string &command) {
-  auto result = corv::platform::RunCommandLine("(" + command + ") 2>&1");
-  EXPECT_TRUE(result.started && result.exitStatus == 0) << command << "\n" << result.output;
-  return result.output;
-}
-
-Ref<FolderItem> Item(const std::string &path) {
-  return corv::GetFolderItem(String(path));
-}
 
 std::vector<std::string> Names(const corv::Array<FolderItem *> &items) {
   std::vector<std::string> names;

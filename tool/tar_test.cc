@@ -9,8 +9,12 @@
 #include "disk_test.h"
 #include "platform/process.h"
 #include "tar_archive.h"
+#include "tool_test_helpers.h"
 
 namespace {
+
+using kilnrun::testing::Item;
+using kilnrun::testing::Sh;
 
 using corv::FolderItem;
 using corv::Ref;
@@ -20,18 +24,6 @@ using corv::testing::ReadFileBytes;
 using corv::testing::WriteFileBytes;
 using kilnrun::TarArchive;
 using kilnrun::TarFile;
-
-// Runs a shell command, expecting success; gives its standard output and
-// error together, so that a tool's warning shows in what is compared.
-std::string Sh(const std::string &command) {
-  auto result = corv::platform::RunCommandLine("(" + command + ") 2>&1");
-  EXPECT_TRUE(result.started && result.exitStatus == 0) << command << "\n" << result.output;
-  return result.output;
-}
-
-Ref<FolderItem> Item(const std::string &path) {
-  return corv::GetFolderItem(String(path));
-}
 
 Ref<TarArchive> NewArchive() {
   return corv::New<TarArchive>(&kilnrun::kTarArchiveDecl);
