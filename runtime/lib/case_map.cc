@@ -3,8 +3,8 @@
 //
 // Layout: a character lives in chain (ch & 3) * 256 + (ch >> 8); a chain is
 // a linked list of nodes in one pool. Keys are unique within a map. The
-// ASCII range is also kept in a flat table, the path every mostly-ASCII
-// comparison takes.
+// ASCII range of both maps is also kept in flat tables, the path every
+// mostly-ASCII comparison takes.
 #include "lib/case_map.h"
 
 #include <vector>
@@ -58,7 +58,7 @@ class CaseMap {
 
 struct CaseMaps {
   CaseMap lower, upper;
-  unsigned char asciiUpper[128];
+  unsigned char asciiLower[128], asciiUpper[128];
   CaseMaps() {
     for (const CasePair &p : kCaseTable) lower.Insert(p.character, p.folded);
     // The smallest character folding to each folded character.
@@ -75,6 +75,9 @@ struct CaseMaps {
     }
     for (int c = 0; c < 128; ++c) {
       uint16_t v = static_cast<uint16_t>(c);
+      lower.Find(v, &v);
+      asciiLower[c] = static_cast<unsigned char>(v);
+      v = static_cast<uint16_t>(c);
       upper.Find(v, &v);
       asciiUpper[c] = static_cast<unsigned char>(v);
     }
@@ -94,8 +97,10 @@ const CasePair *CaseTable(size_t *count) {
 }
 
 uint32_t LowerCase(uint32_t ch) {
+  const CaseMaps &maps = Maps();
+  if (ch < 128) return maps.asciiLower[ch];
   uint16_t v;
-  if (ch <= 0xFFFF && Maps().lower.Find(static_cast<uint16_t>(ch), &v)) return v;
+  if (ch <= 0xFFFF && maps.lower.Find(static_cast<uint16_t>(ch), &v)) return v;
   return ch;
 }
 
