@@ -2,6 +2,8 @@
 // resolution and checks that follow the last line.
 #include "build_config.h"
 
+#include <iterator>
+
 #include "corv/console.h"
 #include "corv/date.h"
 #include "corv/exception.h"
@@ -49,6 +51,7 @@ namespace {
 // The state of one read: the variables so far, the open project block (nil
 // when none) and the global path texts, resolved after the last line.
 struct Reader {
+  Ref<Dictionary> keys;  // key name -> its index in kKeys
   Ref<Dictionary> variables;
   Ref<Project> project;
   String buildsDirectory;
@@ -116,7 +119,7 @@ void OpenProject(Reader &reader, const String &) {
   Projects.Append(reader.project);
 }
 
-// The keys in the order they are matched; project keys reach `apply` only
+// The keys, each name once; project keys reach `apply` only
 // with a block open, keys of both scopes check for themselves.
 #define PROJECT_TEXT(field) [](Reader &r, const String &v) { corv::Assign(&r.project->field, v); }
 #define PROJECT_FLAG(field) [](Reader &r, const String &v) { r.project->field = IsTrue(v); }
@@ -217,13 +220,13 @@ void ProcessLine(Reader &reader, String line) {
     key = Trim(Left(line, space - 1));
     value = Trim(Mid(line, space + 1));
   }
-  for (const Key &candidate : kKeys) {
-    if (key != candidate.name) continue;
-    // A project key with no block open dereferences no project.
-    if (candidate.scope == Scope::kProject && !reader.project) RaiseNilObjectException();
-    candidate.apply(reader, value);
-    return;
-  }
+  // The names compare as the key's text would with each in turn; one
+  // lookup decodes a key read in another encoding once, not once a name.
+  if (!reader.keys->HasKey(key)) return;
+  const Key &candidate = kKeys[reader.keys->Value(key).Int64Value()];
+  // A project key with no block open dereferences no project.
+  if (candidate.scope == Scope::kProject && !reader.project) RaiseNilObjectException();
+  candidate.apply(reader, value);
 }
 
 // An empty path names nothing (resolved, it would name the root itself).
@@ -280,6 +283,9 @@ bool ReadOpenedFile(const Ref<corv::TextInputStream> &stream, Reader &reader) {
 
 bool ReadConfiguration() {
   Reader reader;
+  reader.keys = Dictionary::New();
+  for (size_t i = 0; i < std::size(kKeys); ++i)
+    reader.keys->Value(kKeys[i].name, static_cast<int32_t>(i));
   reader.variables = Dictionary::New();
   if (!ConfigFile) ConfigFile = FindConfigFile();
   if (!ConfigFile) return false;
