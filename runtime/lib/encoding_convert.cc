@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 
 #include "lib/encoding.h"
 #include "lib/japanese.h"
@@ -37,20 +38,33 @@ Converter OpenConverter(uint32_t codePage) {
   return cnv;
 }
 
+// Opening a converter looks its name up in ICU's alias tables, which costs
+// more than converting a short text. Each thread keeps the converters it
+// opened, one per code page (a page without one is remembered too); every
+// use sets the callback it needs, and whole-text conversions reset the
+// converter's state themselves.
+UConverter *ConverterFor(uint32_t codePage) {
+  thread_local std::unordered_map<uint32_t, Converter> opened;
+  auto found = opened.find(codePage);
+  if (found == opened.end()) found = opened.emplace(codePage, OpenConverter(codePage)).first;
+  return found->second.get();
+}
+
 // With `exact`, a malformed, unassigned or cut-off sequence fails the
 // decoding instead of being replaced.
 bool IcuDecode(uint32_t codePage, const char *bytes, size_t length, std::u16string *out,
                bool exact) {
-  Converter cnv = OpenConverter(codePage);
+  UConverter *cnv = ConverterFor(codePage);
   if (!cnv) return false;
   out->resize(length * 2 + 2);
   UErrorCode status = U_ZERO_ERROR;
   const ByteOverrides *overrides = ByteOverridesOf(codePage);
   const char *converted = bytes;
   std::string spaced;
+  ucnv_setToUCallBack(cnv, exact ? UCNV_TO_U_CALLBACK_STOP : UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr,
+                      nullptr, nullptr, &status);
+  if (U_FAILURE(status)) return false;
   if (exact) {
-    ucnv_setToUCallBack(cnv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-    if (U_FAILURE(status)) return false;
     // An overridden byte has its character whatever the converter thinks of
     // it (IBM's 852 leaves AA unassigned), so the converter sees a space.
     if (overrides) {
@@ -60,7 +74,7 @@ bool IcuDecode(uint32_t codePage, const char *bytes, size_t length, std::u16stri
       converted = spaced.data();
     }
   }
-  int32_t n = ucnv_toUChars(cnv.get(), out->data(), static_cast<int32_t>(out->size()), converted,
+  int32_t n = ucnv_toUChars(cnv, out->data(), static_cast<int32_t>(out->size()), converted,
                             static_cast<int32_t>(length), &status);
   if (U_FAILURE(status)) return false;
   out->resize(static_cast<size_t>(n));
@@ -184,8 +198,8 @@ bool EncodeFromUTF16(uint32_t code, const char16_t *units, size_t count, std::st
     return true;
   }
   uint32_t page = (code == 0x920 || code == 0x820) ? 932 : CodePageOf(code);
-  Converter cnv = page ? OpenConverter(page) : nullptr;
-  if (!cnv || !IcuEncode(page, cnv.get(), units, count, out)) return false;
+  UConverter *cnv = page ? ConverterFor(page) : nullptr;
+  if (!cnv || !IcuEncode(page, cnv, units, count, out)) return false;
   if (code == 0x920) *out = ShiftJisToEucJp(*out);
   if (code == 0x820) *out = ShiftJisToIso2022Jp(*out);
   return true;
