@@ -155,9 +155,10 @@ TEST_F(LocksTest, ADeadlockIsReportedOnceAndBrokenByAnException) {
     done->Signal();
     done->Signal();
     EXPECT_EQ(broken, 1) << round;
-    EXPECT_EQ(CountReports("Infinite loop detected in the thread scheduler.  This is likely caused "
-                           "by incorrectly locking resources with semaphores or critical sections."),
-              round == 0 ? 1 : 0);
+    EXPECT_EQ(
+        CountReports("Infinite loop detected in the thread scheduler.  This is likely caused "
+                     "by incorrectly locking resources with semaphores or critical sections."),
+        round == 0 ? 1 : 0);
     WaitUntilEnded(one.get());
     WaitUntilEnded(two.get());
   }

@@ -241,19 +241,18 @@ TEST_F(SchedulerTest, DeepRecursionRaisesStackOverflowInItsOwnThreadOnly) {
 }
 
 TEST_F(SchedulerTest, AThousandThreadsStartAndEndLeavingNothingBehind) {
-  bool go = false;
   int ended = 0;
   std::vector<Ref<Thread>> threads;
   for (int i = 0; i < 1000; ++i) {
     threads.push_back(MakeThread([&] {
-      while (!go) YieldToNextThread();
+      Thread::Current()->Sleep(1000);  // all alive at once
       ++ended;
     }));
     threads.back()->Run();
   }
   EXPECT_EQ(LiveThreadCount(), 1001);
+  EXPECT_GT(platform::MappedFiberStackBytes(), 1000u * kThreadDefaultStackSize);
   EXPECT_TRUE(YieldTaskPresent());
-  go = true;
   for (Ref<Thread> &thread : threads) WaitUntilEnded(thread.get());
   EXPECT_EQ(ended, 1000);
 }
