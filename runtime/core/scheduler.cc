@@ -39,6 +39,29 @@ bool gDeadlockReported = false;
 int32_t gYieldTask = 0;
 void (*gProcessSleep)(uint32_t) = &platform::SleepMilliseconds;
 
+// The scheduler's reading of the clock during one pick: taken only when a
+// sleeping thread needs it, from the coarse clock while scanning (it may lag
+// by a few milliseconds, so a sleeper is never picked early) and from the
+// precise one before the process sleeps.
+class PickClock {
+ public:
+  explicit PickClock(bool precise) : precise_(precise) {}
+  int32_t Now() {
+    if (!read_) {
+      uint32_t counter =
+          precise_ ? platform::MillisecondCounter() : platform::CoarseMillisecondCounter();
+      now_ = static_cast<int32_t>(counter - 0x80000000u);
+      read_ = true;
+    }
+    return now_;
+  }
+
+ private:
+  bool precise_;
+  bool read_ = false;
+  int32_t now_ = 0;
+};
+
 uint32_t Elapsed(const ThreadRecord *record, int32_t now) {
   return static_cast<uint32_t>(now) - static_cast<uint32_t>(record->sleepStart);
 }
@@ -47,6 +70,9 @@ uint32_t SleepLength(const ThreadRecord *record) {
 }
 bool Awake(const ThreadRecord *record, int32_t now) {
   return Elapsed(record, now) >= SleepLength(record);
+}
+bool Awake(const ThreadRecord *record, PickClock &clock) {
+  return SleepLength(record) == 0 || Awake(record, clock.Now());
 }
 uint32_t RemainingSleep(const ThreadRecord *record, int32_t now) {
   return Awake(record, now) ? 0 : SleepLength(record) - Elapsed(record, now);
@@ -99,18 +125,18 @@ ThreadRecord *PickNext(bool wait) {
     gMain.state = 0;
     return &gMain;
   }
-  for (;;) {
+  for (bool precise = false;;) {
     if (EveryLiveThreadSuspended()) {
       ReportDeadlockOnce();
       return nullptr;
     }
-    int32_t now = SchedulerNow();
+    PickClock clock(precise);
     Slot *usedAwake = nullptr;
     Slot *earlySleeper = nullptr;
     for (Slot &slot : gRunQueue) {
       const ThreadRecord *record = slot.record;
       if (record->suspendCount > 0) continue;
-      if (Awake(record, now)) {
+      if (Awake(record, clock)) {
         if (!slot.usedThisCycle) return Chosen(slot);
         if (!usedAwake) usedAwake = &slot;
       } else if (record->wakeEarly && !slot.usedThisCycle && !earlySleeper) {
@@ -121,7 +147,8 @@ ThreadRecord *PickNext(bool wait) {
     if (earlySleeper) return Chosen(*earlySleeper);
     if (usedAwake) return Chosen(*usedAwake);
     if (!wait) return nullptr;
-    gProcessSleep(EarliestWake(now));
+    if (precise) gProcessSleep(EarliestWake(clock.Now()));
+    precise = true;
   }
 }
 
@@ -189,9 +216,8 @@ int LiveThreadCount() {
 }
 
 void MakeDue(ThreadRecord *record) {
-  int32_t due = static_cast<int32_t>(static_cast<uint32_t>(SchedulerNow()) - 1u);
-  record->wakeTime = due;
-  record->sleepStart = due;
+  // A sleep of no length is over whatever the time (no clock read needed).
+  record->wakeTime = record->sleepStart;
 }
 
 void SleepRecord(ThreadRecord *record, int32_t milliseconds, bool wakeEarly) {
