@@ -62,8 +62,11 @@ class PickClock {
   int32_t now_ = 0;
 };
 
+// Time since the sleep began, across a wrap of the counter too. A reading
+// of the coarse clock may lie just before a precise start: no time passed.
 uint32_t Elapsed(const ThreadRecord *record, int32_t now) {
-  return static_cast<uint32_t>(now) - static_cast<uint32_t>(record->sleepStart);
+  uint32_t elapsed = static_cast<uint32_t>(now) - static_cast<uint32_t>(record->sleepStart);
+  return elapsed > 0x80000000u ? 0 : elapsed;
 }
 uint32_t SleepLength(const ThreadRecord *record) {
   return static_cast<uint32_t>(record->wakeTime) - static_cast<uint32_t>(record->sleepStart);
@@ -126,10 +129,6 @@ ThreadRecord *PickNext(bool wait) {
     return &gMain;
   }
   for (bool precise = false;;) {
-    if (EveryLiveThreadSuspended()) {
-      ReportDeadlockOnce();
-      return nullptr;
-    }
     PickClock clock(precise);
     Slot *usedAwake = nullptr;
     Slot *earlySleeper = nullptr;
@@ -146,6 +145,11 @@ ThreadRecord *PickNext(bool wait) {
     for (Slot &slot : gRunQueue) slot.usedThisCycle = false;  // a new cycle
     if (earlySleeper) return Chosen(*earlySleeper);
     if (usedAwake) return Chosen(*usedAwake);
+    // Only now can every thread be suspended: then none will ever be ready.
+    if (EveryLiveThreadSuspended()) {
+      ReportDeadlockOnce();
+      return nullptr;
+    }
     if (!wait) return nullptr;
     if (precise) gProcessSleep(EarliestWake(clock.Now()));
     precise = true;
