@@ -85,6 +85,26 @@ TEST_F(SchedulerTest, WhileEveryThreadSleepsTheProcessSleepsRatherThanSpins) {
   EXPECT_EQ(thread->State(), kThreadStateNotRunning);
 }
 
+// With a second thread alive, the loop check of compiled loops yields once
+// per tick through the thread-yield background task.
+TEST_F(SchedulerTest, TheLoopCheckYieldsOncePerTickWhileAnotherThreadLives) {
+  std::string trace;
+  Ref<Thread> thread = MakeThread([&] {
+    for (int i = 0; i < 3; ++i) {
+      RuntimeBackgroundTask();  // the same tick: no yield
+      trace += "t";
+      TestClock::Advance(17);
+      RuntimeBackgroundTask();
+    }
+  });
+  RuntimeBackgroundTask();  // the loop check has seen this tick
+  thread->Run();
+  trace += "m";
+  EXPECT_TRUE(YieldTaskPresent());
+  WaitUntilEnded(thread.get());
+  EXPECT_EQ(trace, "tmtt");
+}
+
 TEST_F(SchedulerTest, WakeEarlyLetsASleeperRunWhenNothingUnusedIsReady) {
   struct Case {
     bool wakeEarly;

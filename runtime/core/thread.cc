@@ -45,7 +45,7 @@ void CallRunOfCurrentThread() {
 
 // Nothing a thread raises goes past its entry function: the wrapper handles
 // the language's exceptions, and anything else ends the thread here.
-__attribute__((noinline)) void RunThreadBody(ThreadRecord *record) {
+void RunThreadBody(ThreadRecord *record) {
   if (!RunHandler(&record->thread->header)) return;
   EnsureYieldTask();
   try {
