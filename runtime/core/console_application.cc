@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/app_state.h"
+#include "core/scheduler.h"
 #include "corv/class_decl.h"
 #include "corv/exception.h"
 #include "corv/ref.h"
@@ -22,11 +23,16 @@ const CORVeventDecl kConsoleApplicationEvents[] = {
     {0x804, "UnhandledException", "error as RuntimeException", ""},
 };
 
+void YieldFromApplication(CORVobject) {
+  YieldToNextThread();
+}
+
 const CORVmethodDecl kConsoleApplicationMethods[] = {
     {"DoEvents", "%%i4", reinterpret_cast<void *>(&RuntimeDoEvents)},
     {"Daemonize", "%b%", reinterpret_cast<void *>(&DaemonizeApp)},
     {"_AddPollableObject", "%%o", reinterpret_cast<void *>(&ApplicationAddPollableObject)},
     {"_RemovePollableObject", "%%o", reinterpret_cast<void *>(&ApplicationRemovePollableObject)},
+    {"YieldToNextThread", "%%", reinterpret_cast<void *>(&YieldFromApplication)},
 };
 
 void *EventHandler(CORVobject obj, const char *event) {
@@ -213,7 +219,8 @@ extern "C" void ApplicationQuit(int32_t exitCode, bool raiseEnd) {
   // The quit is complete before the EndException leaves this frame.
   state.quitRequested = true;
   if (!state.insideUnhandledException && raiseEnd) {
-    // Ending the other cooperative threads comes with the thread scheduler.
+    // A quit from another thread ends that thread in its place.
+    corv::KillOtherThreads();
     CORVRaiseNew(CORVBindDeclaration(&kEndExceptionDecl));
   }
 }

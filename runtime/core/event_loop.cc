@@ -11,6 +11,7 @@
 
 #include "core/app_state.h"
 #include "core/event_loop.h"
+#include "core/scheduler.h"
 #include "corv/ref.h"
 #include "lib/string_record.h"
 #include "platform/clock.h"
@@ -108,7 +109,7 @@ void MainLoopIteration() {
   if (Process().socketsAvailable && gSocketPoll) gSocketPoll();
   gUserCancelled = false;
   RunBackgroundTasks();
-  // The switch to the next cooperative thread comes with the thread scheduler.
+  SwitchToReadyThread();
 }
 
 }  // namespace
@@ -176,10 +177,15 @@ extern "C" uint32_t CORVElapsedTicks(uint32_t earlier, uint32_t later) {
 }
 
 extern "C" void RuntimeDoEvents(int32_t milliseconds) {
-  // Only the main cooperative thread polls; until there are other threads
-  // every caller is the main thread.
-  CORVCallThroughApplication(&corv::MainLoopIteration);
-  if (milliseconds >= 0) corv::platform::SleepMilliseconds(static_cast<uint32_t>(milliseconds));
+  // Only the main cooperative thread polls; any other merely yields.
+  if (corv::OnMainThread())
+    CORVCallThroughApplication(&corv::MainLoopIteration);
+  else
+    corv::SwitchToNextThread();
+  if (milliseconds < 0) return;
+  // The process sleeps only while no other thread is ready.
+  corv::SleepRecord(corv::CurrentRecord(), milliseconds, false);
+  corv::SwitchToNextThread();
 }
 
 extern "C" void RuntimeBackgroundTask(void) {

@@ -13,6 +13,7 @@ const CORVlinkEntry kFixedEntries[] = {
 #include "core/loader.entries"
 #include "core/app.entries"
 #include "core/event_loop.entries"
+#include "core/thread.entries"
 #include "core/plugin.entries"
 #include "core/object.entries"
 #include "core/runtime.entries"

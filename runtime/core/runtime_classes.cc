@@ -30,6 +30,10 @@ void RegisterRuntimeClassDeclarations() {
       &kDictionaryDecl,
       &kDateDecl,
       &kIPCSocketDecl,
+      &kThreadDecl,
+      &kSemaphoreDecl,
+      &kCriticalSectionDecl,
+      &kMutexDecl,
   };
   for (const CORVclassDecl *decl : kDeclarations) CORVRegisterDeclaration(decl);
 }

@@ -18,6 +18,7 @@
 #include "corv_runtime.h"
 #include "corv_stream.h"
 #include "corv_string.h"
+#include "corv_thread.h"
 #include "corv_types.h"
 #include "corv_variant.h"
 
