@@ -34,6 +34,9 @@ ThreadRecord *gThreads = nullptr;
 int gLive = 1;
 bool gMainQueued = false;  // the main thread's slots join with the second thread
 std::vector<Slot> gRunQueue;
+// Every slot before this one is used this cycle: a pick starts its walk
+// for an unused slot here. A lower bound only, so 0 is always right.
+size_t gFirstUnused = 0;
 std::vector<ThreadRecord *> gFinished;
 bool gDeadlockReported = false;
 int32_t gYieldTask = 0;
@@ -109,6 +112,7 @@ void ReportDeadlockOnce() {
 
 ThreadRecord *Chosen(Slot &slot) {
   slot.usedThisCycle = true;
+  while (gFirstUnused < gRunQueue.size() && gRunQueue[gFirstUnused].usedThisCycle) ++gFirstUnused;
   ThreadRecord *record = slot.record;
   if (record->state & kThreadSleepingBit) MakeDue(record);  // woken early: its sleep is over
   record->state = 0;
@@ -130,19 +134,24 @@ ThreadRecord *PickNext(bool wait) {
   }
   for (bool precise = false;;) {
     PickClock clock(precise);
-    Slot *usedAwake = nullptr;
     Slot *earlySleeper = nullptr;
-    for (Slot &slot : gRunQueue) {
+    for (size_t i = gFirstUnused; i < gRunQueue.size(); ++i) {
+      Slot &slot = gRunQueue[i];
       const ThreadRecord *record = slot.record;
-      if (record->suspendCount > 0) continue;
-      if (Awake(record, clock)) {
-        if (!slot.usedThisCycle) return Chosen(slot);
-        if (!usedAwake) usedAwake = &slot;
-      } else if (record->wakeEarly && !slot.usedThisCycle && !earlySleeper) {
-        earlySleeper = &slot;
+      if (slot.usedThisCycle || record->suspendCount > 0) continue;
+      if (Awake(record, clock)) return Chosen(slot);
+      if (record->wakeEarly && !earlySleeper) earlySleeper = &slot;
+    }
+    // No unused slot is ready: the cycle ends here.
+    Slot *usedAwake = nullptr;
+    for (Slot &slot : gRunQueue) {
+      if (slot.usedThisCycle && slot.record->suspendCount == 0 && Awake(slot.record, clock)) {
+        usedAwake = &slot;
+        break;
       }
     }
     for (Slot &slot : gRunQueue) slot.usedThisCycle = false;  // a new cycle
+    gFirstUnused = 0;
     if (earlySleeper) return Chosen(*earlySleeper);
     if (usedAwake) return Chosen(*usedAwake);
     // Only now can every thread be suspended: then none will ever be ready.
@@ -234,6 +243,7 @@ void SleepRecord(ThreadRecord *record, int32_t milliseconds, bool wakeEarly) {
 
 void SetRecordPriority(ThreadRecord *record, int32_t priority) {
   if (priority < 0) priority = 0;
+  gFirstUnused = 0;
   for (; record->priority < priority; ++record->priority) gRunQueue.push_back({record, false});
   for (size_t i = gRunQueue.size(); i-- > 0 && record->priority > priority;)
     if (gRunQueue[i].record == record) {
