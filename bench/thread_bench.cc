@@ -64,7 +64,8 @@ void YieldAmong(benchmark::State &state, int count) {
 }
 
 // One yield of the runner is a switch to the partner and one back, like
-// one iteration of the bare switch pair below.
+// one iteration of the bare switch pair below. The main thread sleeps
+// meanwhile: every pick passes its slots and looks at the clock.
 void BM_YieldPairBetweenTwoThreads(benchmark::State &state) {
   RuntimeRegisterConsoleAppObject(nullptr, false);
   corv::SetProcessSleepForTest(&NoSleep);
@@ -84,6 +85,22 @@ void BM_YieldPairBetweenTwoThreads(benchmark::State &state) {
   gBodies.clear();
 }
 BENCHMARK(BM_YieldPairBetweenTwoThreads);
+
+// The same with the main thread as the runner: the two threads are all
+// there is, none of them asleep.
+void BM_YieldPairMainAndOneThread(benchmark::State &state) {
+  RuntimeRegisterConsoleAppObject(nullptr, false);
+  bool done = false;
+  corv::Ref<corv::Thread> partner = MakeThread(5, [&] {
+    while (!done) YieldToNextThread();
+  });
+  partner->Run();
+  for (auto _ : state) YieldToNextThread();
+  done = true;
+  while (partner->State() != kThreadStateNotRunning) YieldToNextThread();
+  gBodies.clear();
+}
+BENCHMARK(BM_YieldPairMainAndOneThread);
 
 void BM_BareFiberSwitchPair(benchmark::State &state) {
   namespace ctx = boost::context;
