@@ -16,7 +16,7 @@ int Fd(FileHandle file) {
 
 }  // namespace
 
-Result<FileHandle> OpenFile(const std::string &path, OpenMode mode) {
+Result<OpenedFile> OpenAndDescribeFile(const std::string &path, OpenMode mode) {
   int flags = O_CLOEXEC;
   switch (mode) {
     case OpenMode::kRead:
@@ -32,13 +32,26 @@ Result<FileHandle> OpenFile(const std::string &path, OpenMode mode) {
   int fd;
   do fd = open(path.c_str(), flags, 0666);
   while (fd < 0 && errno == EINTR);
-  if (fd < 0) return Result<FileHandle>::Failure(errno);
+  if (fd < 0) return Result<OpenedFile>::Failure(errno);
+  OpenedFile opened;
+  opened.handle = fd;
   struct stat st;
-  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {  // a folder is not a file to stream
-    close(fd);
-    return Result<FileHandle>::Failure(EISDIR);
+  if (fstat(fd, &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {  // a folder is not a file to stream
+      close(fd);
+      return Result<OpenedFile>::Failure(EISDIR);
+    }
+    opened.described = true;
+    opened.identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    opened.length = st.st_size;
   }
-  return Result<FileHandle>::Success(fd);
+  return Result<OpenedFile>::Success(opened);
+}
+
+Result<FileHandle> OpenFile(const std::string &path, OpenMode mode) {
+  auto opened = OpenAndDescribeFile(path, mode);
+  if (!opened.ok()) return Result<FileHandle>::Failure(opened.error);
+  return Result<FileHandle>::Success(opened.value.handle);
 }
 
 Result<size_t> ReadFile(FileHandle file, void *buffer, size_t count) {
@@ -51,6 +64,14 @@ Result<size_t> ReadFile(FileHandle file, void *buffer, size_t count) {
     done += static_cast<size_t>(n);
   }
   return Result<size_t>::Success(done);
+}
+
+Result<size_t> ReadSomeOfFile(FileHandle file, void *buffer, size_t count) {
+  ssize_t n;
+  do n = read(Fd(file), buffer, count);
+  while (n < 0 && errno == EINTR);
+  if (n < 0) return Result<size_t>::Failure(errno);
+  return Result<size_t>::Success(static_cast<size_t>(n));
 }
 
 Status WriteFile(FileHandle file, const void *buffer, size_t count) {
