@@ -103,12 +103,19 @@ class HeaderBlock {
     std::memcpy(bytes_ + at_, b.data(), std::min<size_t>(b.size(), width));
     at_ += width;
   }
-  // Zero-padded octal digits filling the field, no terminator.
+  // Zero-padded octal digits filling the field, no terminator; a value
+  // with more digits than the field holds leaves it all zeros.
   void Octal(int32_t value, int32_t width) {
-    String digits = corv::Oct(std::max(value, 0));
-    int32_t length = corv::LenB(digits);
+    char digits[12];  // a 32-bit value has at most 11 octal digits
+    int32_t length = 0;
+    uint32_t rest = static_cast<uint32_t>(std::max(value, 0));
+    do {
+      digits[sizeof digits - 1 - length++] = static_cast<char>('0' + (rest & 7));
+      rest >>= 3;
+    } while (rest != 0);
     std::memset(bytes_ + at_, '0', width);
-    if (length <= width) std::memcpy(bytes_ + at_ + width - length, digits.data(), length);
+    if (length <= width)
+      std::memcpy(bytes_ + at_ + width - length, digits + sizeof digits - length, length);
     at_ += width;
   }
   void Byte(uint8_t value) { bytes_[at_++] = value; }
@@ -124,9 +131,8 @@ class HeaderBlock {
     at_ = end;
     return sum;
   }
-  String Bytes() const {
-    return String(std::string_view(reinterpret_cast<const char *>(bytes_), kBlock),
-                  kEncodingUnknown);
+  std::string_view View() const {
+    return std::string_view(reinterpret_cast<const char *>(bytes_), kBlock);
   }
 
  private:
@@ -260,14 +266,17 @@ bool TarFile::Write(const Ref<corv::BinaryStream> &stream, int32_t zerosAfter) {
   // by where it left the position as well.
   int32_t errorBefore = stream->LastErrorCode();
   // One write for the whole member: each write is a system call.
-  std::string whole(block.Bytes().view());
+  int64_t zeros = std::max(zerosAfter, 0);
+  std::string whole;
+  whole.reserve(static_cast<size_t>(kBlock + GetDataBlockSize() + zeros));
+  whole.append(block.View());
   if (size > 0) {
     whole.append(content.view());
     whole.append(static_cast<size_t>(GetDataBlockSize() - size), '\0');
   }
-  whole.append(static_cast<size_t>(std::max(zerosAfter, 0)), '\0');
+  whole.append(static_cast<size_t>(zeros), '\0');
   stream->Write(String(whole, kEncodingUnknown));
-  return stream->Position() == at + kBlock + GetDataBlockSize() + std::max(zerosAfter, 0) &&
+  return stream->Position() == at + kBlock + GetDataBlockSize() + zeros &&
          stream->LastErrorCode() == errorBefore;
 }
 
