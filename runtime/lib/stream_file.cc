@@ -81,13 +81,22 @@ bool Check(FilePrimitive *f, const Result &result) {
   return result.ok();
 }
 
-/// Moves the platform's offset; it is unknown after a failure. The file
-/// lock is held.
-bool SeekTo(FilePrimitive *f, int64_t offset) {
-  if (f->offset == offset) return true;  // already there
-  bool ok = Check(f, platform::SeekFile(f->handle, offset));
-  f->offset = ok ? offset : -1;
+/// Moves the platform's offset to the logical position when a seek is
+/// pending; the offset is unknown after a failure. The file lock is held.
+bool ApplySeek(FilePrimitive *f) {
+  int64_t to = f->seekTo;
+  if (to < 0) return true;
+  f->seekTo = -1;
+  if (f->offset == to) return true;  // already there
+  bool ok = Check(f, platform::SeekFile(f->handle, to));
+  f->offset = ok ? to : -1;
   return ok;
+}
+
+/// Makes `to` the logical position, leaving the platform's offset where it
+/// is until a read or write needs it. No window is held.
+void SetLogicalPosition(FilePrimitive *f, int64_t to) {
+  f->seekTo = to == f->offset ? -1 : to;
 }
 
 /// True when the platform's offset is known, asking for it if need be. The
@@ -109,12 +118,33 @@ int64_t AskLength(FilePrimitive *f) {
   return std::max<int64_t>(f->length, 0);
 }
 
-/// Forgets the window, putting the platform's offset back at the logical
-/// position. The file lock is held.
+/// Forgets the window, keeping the logical position. The file lock is held.
 void DropWindow(FilePrimitive *f) {
   if (!Holds(f)) return;
-  if (f->used < f->count) SeekTo(f, f->start + f->used);
+  int64_t position = f->start + f->used;
   f->used = f->count = 0;
+  SetLogicalPosition(f, position);
+}
+
+/// Writes at the logical position. After a seek the bytes go to their
+/// place directly, without moving the platform's offset first; should that
+/// fail at once (a pipe or device that has no places), the offset is moved
+/// and the write made as usual. The file lock is held.
+bool WriteAtPosition(FilePrimitive *f, const void *buffer, size_t count) {
+  if (f->seekTo >= 0) {
+    size_t written = 0;
+    platform::Status status = platform::WriteFileAt(f->handle, f->seekTo, buffer, count, &written);
+    if (status.ok() || written > 0) {
+      f->seekTo += static_cast<int64_t>(written);
+      return Check(f, status);
+    }
+    ApplySeek(f);  // should even this fail, the write goes where the offset is, as it would
+  }
+  int64_t at = f->offset;
+  bool ok = Check(f, platform::WriteFile(f->handle, buffer, count));
+  // A failure may have written part: the offset is asked for next time.
+  f->offset = ok && at >= 0 ? at + static_cast<int64_t>(count) : -1;
+  return ok;
 }
 
 /// Reads into the caller's buffer, past the window. The file lock is held.
@@ -179,9 +209,9 @@ size_t ReadFileFromDisk(CORVfilePrimitive *file, void *buffer, size_t count) {
   if (got == count) return got;
 
   // The window is used up: the platform's offset, at its end, is the
-  // logical position.
+  // logical position unless a seek is pending.
   f->used = f->count = 0;
-  if (!KnowOffset(f)) return got;
+  if (!ApplySeek(f) || !KnowOffset(f)) return got;
   size_t rest = count - got;
   // Large reads, and reads of the rest of the file, gain nothing from
   // read-ahead: they go straight to the caller.
@@ -216,11 +246,9 @@ bool WriteFile(CORVfilePrimitive *file, const void *buffer, size_t count) {
   FilePrimitive *f = Primitive(file);
   std::lock_guard<std::mutex> lock(gFileLock);
   DropWindow(f);
-  int64_t at = f->offset;
-  bool ok = Check(f, platform::WriteFile(f->handle, buffer, count));
-  f->offset =
-      ok && at >= 0 ? at + static_cast<int64_t>(count) : -1;  // a failure may have written part
-  NoteChange(f, f->offset >= 0 ? std::max(f->length, f->offset) : -1);
+  bool ok = WriteAtPosition(f, buffer, count);
+  int64_t end = f->seekTo >= 0 ? f->seekTo : f->offset;
+  NoteChange(f, ok && end >= 0 ? std::max(f->length, end) : -1);
   return ok;
 }
 
@@ -231,14 +259,16 @@ bool SeekFile(CORVfilePrimitive *file, int64_t offset) {
     f->used = static_cast<uint32_t>(offset - f->start);  // inside the window: no platform call
     return true;
   }
-  f->used = f->count = 0;  // the seek below sets the platform's offset anyway
-  return SeekTo(f, offset);
+  f->used = f->count = 0;
+  SetLogicalPosition(f, offset);
+  return true;
 }
 
 int64_t FilePosition(CORVfilePrimitive *file) {
   FilePrimitive *f = Primitive(file);
   if (Holds(f)) return f->start + f->used;
   std::lock_guard<std::mutex> lock(gFileLock);
+  if (f->seekTo >= 0) return f->seekTo;
   return KnowOffset(f) ? f->offset : 0;
 }
 

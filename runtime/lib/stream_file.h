@@ -7,7 +7,7 @@
 // a platform call. While bytes are held the platform's offset is the end of
 // the window (start + count) and the logical position is start + used; every
 // write, truncation, flush and seek outside the window drops the window
-// first, which puts the platform's offset back at the logical position.
+// first, keeping the logical position.
 // Primitives open on the same file (device and inode) share one change
 // counter that every write, truncation and re-creation through any of them
 // bumps; a window filled at another count is stale and is dropped before
@@ -16,7 +16,10 @@
 //
 // Position and length: only the primitive moves its handle's offset, so it
 // follows the offset itself (`offset`, -1 when a failed call left it
-// unknown) instead of asking the platform. The length is learnt when the
+// unknown) instead of asking the platform. A seek only records the new
+// logical position (`seekTo`); the next read moves the platform's offset
+// there, and the next write goes straight to that place, so that
+// overwriting the end of a file after each append costs no seek. The length is learnt when the
 // file is opened and then follows the primitive's own writes and
 // truncations; it is trusted only while the change counter stands where it
 // was when the length was learnt, so a change through any other primitive
@@ -54,6 +57,7 @@ struct FileChanges {
 struct FilePrimitive : CORVfilePrimitive {
   FileChanges *changes = nullptr;
   int64_t offset = 0;         // the platform's offset; -1 when not known
+  int64_t seekTo = -1;        // the logical position when a seek is pending (no window held)
   int64_t length = -1;        // the file's length; -1 when not known
   uint64_t lengthSeen = 0;    // the counter when `length` was learnt
   uint64_t seenChanges = 0;   // the counter when the window was filled

@@ -27,6 +27,10 @@ Result<size_t> ReadFile(FileHandle file, void *buffer, size_t count);
 Result<size_t> ReadSomeOfFile(FileHandle file, void *buffer, size_t count);
 /// Writes all `count` bytes or fails.
 Status WriteFile(FileHandle file, const void *buffer, size_t count);
+/// Writes all `count` bytes at `offset` without moving the handle's own
+/// position, or fails; `*written` is how many were written either way.
+Status WriteFileAt(FileHandle file, int64_t offset, const void *buffer, size_t count,
+                   size_t *written);
 Status SeekFile(FileHandle file, int64_t offset);
 Result<int64_t> FilePosition(FileHandle file);
 Result<int64_t> FileLength(FileHandle file);

@@ -85,6 +85,19 @@ Status WriteFile(FileHandle file, const void *buffer, size_t count) {
   return Status{};
 }
 
+Status WriteFileAt(FileHandle file, int64_t offset, const void *buffer, size_t count,
+                   size_t *written) {
+  *written = 0;
+  while (*written < count) {
+    ssize_t n = pwrite(Fd(file), static_cast<const char *>(buffer) + *written, count - *written,
+                       static_cast<off_t>(offset + static_cast<int64_t>(*written)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Status{errno};
+    *written += static_cast<size_t>(n);
+  }
+  return Status{};
+}
+
 Status SeekFile(FileHandle file, int64_t offset) {
   if (lseek(Fd(file), static_cast<off_t>(offset), SEEK_SET) < 0) return Status{errno};
   return Status{};
