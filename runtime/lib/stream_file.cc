@@ -214,9 +214,14 @@ size_t ReadFileFromDisk(CORVfilePrimitive *file, void *buffer, size_t count) {
   if (!ApplySeek(f) || !KnowOffset(f)) return got;
   size_t rest = count - got;
   // Large reads, and reads of the rest of the file, gain nothing from
-  // read-ahead: they go straight to the caller.
-  bool takesTheRest = LengthKnown(f) && f->offset + static_cast<int64_t>(rest) >= f->length;
-  if (rest >= kReadAheadSize || takesTheRest) return got + ReadDirect(f, to + got, rest);
+  // read-ahead: they go straight to the caller. The rest of a file is asked
+  // for as it is known, so that no second platform read finds the end; at
+  // or past the known end the platform is asked for whatever it has.
+  bool known = LengthKnown(f);
+  if (known && f->offset < f->length && f->offset + static_cast<int64_t>(rest) >= f->length)
+    return got + ReadDirect(f, to + got, static_cast<size_t>(f->length - f->offset));
+  if (rest >= kReadAheadSize || (known && f->offset >= f->length))
+    return got + ReadDirect(f, to + got, rest);
   if (!f->window) f->window = static_cast<uint8_t *>(std::malloc(kReadAheadSize));
   if (!f->window) return got + ReadDirect(f, to + got, rest);
   while (rest > 0) {

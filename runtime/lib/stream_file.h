@@ -14,21 +14,22 @@
 // its bytes are used. Changes made past the runtime (another process) show
 // once the window is refilled, as with any buffered reader.
 //
-// Position and length: only the primitive moves its handle's offset, so it
-// follows the offset itself (`offset`, -1 when a failed call left it
-// unknown) instead of asking the platform. A seek only records the new
-// logical position (`seekTo`); the next read moves the platform's offset
-// there, and the next write goes straight to that place, so that
-// overwriting the end of a file after each append costs no seek. The length is learnt when the
-// file is opened and then follows the primitive's own writes and
-// truncations; it is trusted only while the change counter stands where it
-// was when the length was learnt, so a change through any other primitive
-// makes the platform be asked again. A file is written by one process at a
-// time (streams open it sharing reading only), but should another process
-// grow or cut it anyway, EOF (which always asks the platform when no bytes
-// are held) and a read that finds the position at the known end or the end
-// sooner than known learn the new length, so reading to EOF gives what the
-// file holds.
+// Position: only the primitive moves its handle's offset, so it follows
+// the offset itself (`offset`, -1 when a failed call left it unknown)
+// instead of asking the platform. A seek only records the new logical
+// position (`seekTo`); the next read moves the platform's offset there and
+// the next write goes straight to that place, so that rewriting the end of
+// a file after each append costs no seek.
+//
+// Length: learnt when the file is opened, then following the primitive's
+// own writes and truncations; trusted only while the change counter stands
+// where it was when the length was learnt, so a change through any other
+// primitive makes the platform be asked again. Streams open files sharing
+// reading only, so a file is expected to be written by one process at a
+// time; should another process grow or cut it anyway, EOF (which asks the
+// platform whenever no bytes are held) and a read that starts at the known
+// end, or meets the end sooner than known, learn the new length, so reading
+// until EOF gives what the file holds.
 #pragma once
 
 #include <atomic>

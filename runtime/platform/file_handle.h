@@ -46,7 +46,6 @@ struct FileIdentity {
   uint64_t device = 0;
   uint64_t inode = 0;
 };
-Result<FileIdentity> IdentifyFile(FileHandle file);
 
 /// An open file and what the open saw of it: the look that refuses a
 /// folder gives its identity and its length at that moment as well.

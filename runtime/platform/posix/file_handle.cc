@@ -130,13 +130,6 @@ Status CloseFile(FileHandle file) {
   return Status{};
 }
 
-Result<FileIdentity> IdentifyFile(FileHandle file) {
-  struct stat st;
-  if (fstat(Fd(file), &st) != 0) return Result<FileIdentity>::Failure(errno);
-  return Result<FileIdentity>::Success(
-      FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)});
-}
-
 int OpenFileHandleCount() {
   DIR *dir = opendir("/proc/self/fd");
   if (!dir) return -1;
