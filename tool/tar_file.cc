@@ -265,17 +265,21 @@ bool TarFile::Write(const Ref<corv::BinaryStream> &stream, int32_t zerosAfter) {
   // The stream's error code stays set after a failure, so a write is judged
   // by where it left the position as well.
   int32_t errorBefore = stream->LastErrorCode();
-  // One write for the whole member: each write is a system call.
+  // One write for the whole member: each write is a system call. A small
+  // member is assembled on the stack, a large one in a buffer of its size.
   int64_t zeros = std::max(zerosAfter, 0);
-  std::string whole;
-  whole.reserve(static_cast<size_t>(kBlock + GetDataBlockSize() + zeros));
-  whole.append(block.View());
-  if (size > 0) {
-    whole.append(content.view());
-    whole.append(static_cast<size_t>(GetDataBlockSize() - size), '\0');
+  size_t total = static_cast<size_t>(kBlock + GetDataBlockSize() + zeros);
+  char small[16 * kBlock];
+  std::string large;
+  char *whole = small;
+  if (total > sizeof small) {
+    large.resize(total);
+    whole = large.data();
   }
-  whole.append(static_cast<size_t>(zeros), '\0');
-  stream->Write(String(whole, kEncodingUnknown));
+  std::memcpy(whole, block.View().data(), kBlock);
+  if (size > 0) std::memcpy(whole + kBlock, content.data(), static_cast<size_t>(size));
+  std::memset(whole + kBlock + size, 0, total - kBlock - static_cast<size_t>(size));
+  stream->Write(String(std::string_view(whole, total), kEncodingUnknown));
   return stream->Position() == at + kBlock + GetDataBlockSize() + zeros &&
          stream->LastErrorCode() == errorBefore;
 }
