@@ -334,38 +334,52 @@ TEST_F(ReadAheadTest, ChangesPastTheRuntimeShowWhenTheReaderGetsThere) {
     int32_t readFirst;  // bytes read before the change
     std::function<void()> change;
     std::string rest;  // what reading on to the end then gives
+    int64_t length;    // the file's length then
   };
+  const int64_t grown = static_cast<int64_t>(content.size() + added.size());
   const Case cases[] = {
-      {"grown while reading", 10, append, content.substr(10) + added},
-      {"grown after the end was reached", static_cast<int32_t>(content.size()), append, added},
-      {"cut while reading", 10, [&] { cutTo(cut); }, content.substr(10, cut - 10)},
-      {"cut behind the position", static_cast<int32_t>(cut + 5), [&] { cutTo(cut); }, ""},
+      {"grown while reading", 10, append, content.substr(10) + added, grown},
+      {"grown after the end was reached", static_cast<int32_t>(content.size()), append, added,
+       grown},
+      {"cut while reading", 10, [&] { cutTo(cut); }, content.substr(10, cut - 10), cut},
+      {"cut behind the position", static_cast<int32_t>(cut + 5), [&] { cutTo(cut); }, "", cut},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
-    WriteFileBytes(path_, content);
-    for (bool text : {false, true}) {
-      SCOPED_TRACE(text ? "text input" : "binary");
-      WriteFileBytes(path_, content);
-      Ref<> stream = text ? Text() : Binary(false);
-      auto read = [&](int32_t count) {
-        return Take(text ? TextInputStreamRead(stream.object(), count, nullptr)
-                         : BinaryStreamRead(stream.object(), count, nullptr));
-      };
-      auto eof = [&] {
-        return text ? TextInputStreamEOF(stream.object()) : BinaryStreamEOF(stream.object());
-      };
-      ASSERT_EQ(read(c.readFirst).size(), static_cast<size_t>(c.readFirst));
-      EXPECT_EQ(eof(), c.readFirst == static_cast<int32_t>(content.size()));
-      c.change();
-      EXPECT_EQ(eof(), c.rest.empty());
-      std::string rest;
-      for (int i = 0; i < 10 && !eof(); ++i) rest += read(static_cast<int32_t>(kWindow / 2 + 7));
-      EXPECT_TRUE(eof());
-      EXPECT_EQ(rest.size(), c.rest.size());
-      EXPECT_TRUE(rest == c.rest);
-      EXPECT_EQ(read(10), "");
-    }
+    // Reads smaller than the read-ahead, and larger ones that bypass it.
+    for (int32_t chunk :
+         {static_cast<int32_t>(kWindow / 2 + 7), static_cast<int32_t>(2 * kWindow + 1)})
+      for (bool text : {false, true}) {
+        SCOPED_TRACE(std::string(text ? "text input" : "binary") + ", reads of " +
+                     std::to_string(chunk));
+        WriteFileBytes(path_, content);
+        Ref<> stream = text ? Text() : Binary(false);
+        auto read = [&](int32_t count) {
+          return Take(text ? TextInputStreamRead(stream.object(), count, nullptr)
+                           : BinaryStreamRead(stream.object(), count, nullptr));
+        };
+        auto eof = [&] {
+          return text ? TextInputStreamEOF(stream.object()) : BinaryStreamEOF(stream.object());
+        };
+        ASSERT_EQ(read(c.readFirst).size(), static_cast<size_t>(c.readFirst));
+        EXPECT_EQ(eof(), c.readFirst == static_cast<int32_t>(content.size()));
+        c.change();
+        EXPECT_EQ(eof(), c.rest.empty());
+        std::string rest;
+        for (int i = 0; i < 20; ++i) {
+          std::string part = read(chunk);
+          if (part.empty()) break;
+          rest += part;
+        }
+        EXPECT_EQ(rest.size(), c.rest.size());
+        EXPECT_TRUE(rest == c.rest);
+        // Reading met the end: the length is the file's again.
+        if (!text) {
+          EXPECT_EQ(BinaryStreamGetLength(stream.object()), c.length);
+        }
+        EXPECT_TRUE(eof());
+        EXPECT_EQ(read(10), "");
+      }
   }
 }
 
