@@ -103,12 +103,19 @@ class HeaderBlock {
     std::memcpy(bytes_ + at_, b.data(), std::min<size_t>(b.size(), width));
     at_ += width;
   }
-  // Zero-padded octal digits filling the field, no terminator.
+  // Zero-padded octal digits filling the field, no terminator; a value
+  // with more digits than the field holds leaves it all zeros.
   void Octal(int32_t value, int32_t width) {
-    String digits = corv::Oct(std::max(value, 0));
-    int32_t length = corv::LenB(digits);
+    char digits[12];  // a 32-bit value has at most 11 octal digits
+    int32_t length = 0;
+    uint32_t rest = static_cast<uint32_t>(std::max(value, 0));
+    do {
+      digits[sizeof digits - 1 - length++] = static_cast<char>('0' + (rest & 7));
+      rest >>= 3;
+    } while (rest != 0);
     std::memset(bytes_ + at_, '0', width);
-    if (length <= width) std::memcpy(bytes_ + at_ + width - length, digits.data(), length);
+    if (length <= width)
+      std::memcpy(bytes_ + at_ + width - length, digits + sizeof digits - length, length);
     at_ += width;
   }
   void Byte(uint8_t value) { bytes_[at_++] = value; }
@@ -124,9 +131,8 @@ class HeaderBlock {
     at_ = end;
     return sum;
   }
-  String Bytes() const {
-    return String(std::string_view(reinterpret_cast<const char *>(bytes_), kBlock),
-                  kEncodingUnknown);
+  std::string_view View() const {
+    return std::string_view(reinterpret_cast<const char *>(bytes_), kBlock);
   }
 
  private:
@@ -259,15 +265,22 @@ bool TarFile::Write(const Ref<corv::BinaryStream> &stream, int32_t zerosAfter) {
   // The stream's error code stays set after a failure, so a write is judged
   // by where it left the position as well.
   int32_t errorBefore = stream->LastErrorCode();
-  // One write for the whole member: each write is a system call.
-  std::string whole(block.Bytes().view());
-  if (size > 0) {
-    whole.append(content.view());
-    whole.append(static_cast<size_t>(GetDataBlockSize() - size), '\0');
+  // One write for the whole member: each write is a system call. A small
+  // member is assembled on the stack, a large one in a buffer of its size.
+  int64_t zeros = std::max(zerosAfter, 0);
+  size_t total = static_cast<size_t>(kBlock + GetDataBlockSize() + zeros);
+  char small[16 * kBlock];
+  std::string large;
+  char *whole = small;
+  if (total > sizeof small) {
+    large.resize(total);
+    whole = large.data();
   }
-  whole.append(static_cast<size_t>(std::max(zerosAfter, 0)), '\0');
-  stream->Write(String(whole, kEncodingUnknown));
-  return stream->Position() == at + kBlock + GetDataBlockSize() + std::max(zerosAfter, 0) &&
+  std::memcpy(whole, block.View().data(), kBlock);
+  if (size > 0) std::memcpy(whole + kBlock, content.data(), static_cast<size_t>(size));
+  std::memset(whole + kBlock + size, 0, total - kBlock - static_cast<size_t>(size));
+  stream->Write(String(std::string_view(whole, total), kEncodingUnknown));
+  return stream->Position() == at + kBlock + GetDataBlockSize() + zeros &&
          stream->LastErrorCode() == errorBefore;
 }
 

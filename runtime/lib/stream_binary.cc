@@ -79,7 +79,7 @@ extern "C" bool BinaryStreamEOF(CORVobject stream) {
 extern "C" CORVstring BinaryStreamRead(CORVobject stream, int32_t count, CORVobject encoding) {
   auto *b = StreamRecord<CORVbinaryStream>(stream);
   if (!b || !b->file) return nullptr;
-  int64_t left = FileLength(b->file) - BinaryStreamGetPosition(stream);
+  int64_t left = FileBytesLeft(b->file);
   int64_t wanted = std::min<int64_t>(count, left);
   if (wanted <= 0) return nullptr;
   CORVstring s = corv::AllocateString(static_cast<uint32_t>(wanted), EncodingCodeOf(encoding));

@@ -1,18 +1,35 @@
 // The file primitive under every stream: a platform handle, its last error,
-// a read-ahead window and the process-wide file lock held around each
-// platform call.
+// a read-ahead window, the position and length it knows, and the
+// process-wide file lock held around each platform call.
 //
 // Read-ahead: a primitive holds up to kReadAheadSize bytes of its file from
 // the logical position on, so that the streams' small reads do not each cost
 // a platform call. While bytes are held the platform's offset is the end of
 // the window (start + count) and the logical position is start + used; every
 // write, truncation, flush and seek outside the window drops the window
-// first, which puts the platform's offset back at the logical position.
+// first, keeping the logical position.
 // Primitives open on the same file (device and inode) share one change
 // counter that every write, truncation and re-creation through any of them
 // bumps; a window filled at another count is stale and is dropped before
 // its bytes are used. Changes made past the runtime (another process) show
 // once the window is refilled, as with any buffered reader.
+//
+// Position: only the primitive moves its handle's offset, so it follows
+// the offset itself (`offset`, -1 when a failed call left it unknown)
+// instead of asking the platform. A seek only records the new logical
+// position (`seekTo`); the next read moves the platform's offset there and
+// the next write goes straight to that place, so that rewriting the end of
+// a file after each append costs no seek.
+//
+// Length: learnt when the file is opened, then following the primitive's
+// own writes and truncations; trusted only while the change counter stands
+// where it was when the length was learnt, so a change through any other
+// primitive makes the platform be asked again. Streams open files sharing
+// reading only, so a file is expected to be written by one process at a
+// time; should another process grow or cut it anyway, EOF (which asks the
+// platform whenever no bytes are held) and a read that starts at the known
+// end, or meets the end sooner than known, learn the new length, so reading
+// until EOF gives what the file holds.
 #pragma once
 
 #include <atomic>
@@ -40,6 +57,10 @@ struct FileChanges {
 /// The runtime's file primitive: the C fields, then the read-ahead.
 struct FilePrimitive : CORVfilePrimitive {
   FileChanges *changes = nullptr;
+  int64_t offset = 0;         // the platform's offset; -1 when not known
+  int64_t seekTo = -1;        // the logical position when a seek is pending (no window held)
+  int64_t length = -1;        // the file's length; -1 when not known
+  uint64_t lengthSeen = 0;    // the counter when `length` was learnt
   uint64_t seenChanges = 0;   // the counter when the window was filled
   int64_t start = 0;          // file offset of window[0]; meaningful while count > 0
   uint32_t used = 0;          // window bytes already handed out
@@ -58,7 +79,8 @@ CORVfilePrimitive *OpenFile(const std::string &path, platform::OpenMode mode, in
 int32_t CloseFile(CORVfilePrimitive *file);
 
 /// Reads up to `count` bytes from the logical position; the count read
-/// (short only at the end of the file or on failure).
+/// (short only at the end of the file or on failure). A read of the rest
+/// of a file whose length is known goes straight into `buffer`.
 size_t ReadFileFromDisk(CORVfilePrimitive *file, void *buffer, size_t count);
 inline size_t ReadFile(CORVfilePrimitive *file, void *buffer, size_t count) {
   FilePrimitive *f = Primitive(file);
@@ -80,6 +102,9 @@ int64_t FileLength(CORVfilePrimitive *file);
 /// Sets the length; the position stays where it was.
 bool SetFileLength(CORVfilePrimitive *file, int64_t length);
 bool FlushFile(CORVfilePrimitive *file);
+/// The length less the logical position (negative past the end); the
+/// platform is asked for the length when the known one gives 0 or less.
+int64_t FileBytesLeft(CORVfilePrimitive *file);
 /// True when the logical position is at or past the length.
 bool FileAtEnd(CORVfilePrimitive *file);
 

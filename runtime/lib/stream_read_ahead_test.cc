@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 #include <random>
 #include <string>
@@ -304,6 +305,138 @@ TEST_F(ReadAheadTest, AReplacedFileReadsAsThePlatformWouldShowIt) {
   EXPECT_EQ(platformSees.substr(0, n.value), third.substr(300, 200));
   EXPECT_EQ(Read(again, 200), third.substr(300, 200));
   platform::CloseFile(same.value);
+}
+
+// Another process may grow or cut a file that a stream has open (nothing
+// stops it here). The stream knows its length without asking the platform
+// each time, so what matters is that reading to the end still gives exactly
+// what the file holds, and that EOF turns true at the real end and false
+// again when more is added.
+TEST_F(ReadAheadTest, ChangesPastTheRuntimeShowWhenTheReaderGetsThere) {
+  const std::string content = Pattern(3 * kWindow, 11);
+  const std::string added = Pattern(5000, 12);
+  auto append = [&] {
+    auto raw = platform::OpenFile(path_, platform::OpenMode::kReadWrite);
+    ASSERT_TRUE(raw.ok());
+    ASSERT_TRUE(platform::SeekFile(raw.value, static_cast<int64_t>(content.size())).ok());
+    EXPECT_TRUE(platform::WriteFile(raw.value, added.data(), added.size()).ok());
+    platform::CloseFile(raw.value);
+  };
+  auto cutTo = [&](int64_t length) {
+    auto raw = platform::OpenFile(path_, platform::OpenMode::kReadWrite);
+    ASSERT_TRUE(raw.ok());
+    EXPECT_TRUE(platform::SetFileLength(raw.value, length).ok());
+    platform::CloseFile(raw.value);
+  };
+  const int64_t cut = 2 * kWindow + 17;
+  struct Case {
+    const char *what;
+    int32_t readFirst;  // bytes read before the change
+    std::function<void()> change;
+    std::string rest;  // what reading on to the end then gives
+    int64_t length;    // the file's length then
+  };
+  const int64_t grown = static_cast<int64_t>(content.size() + added.size());
+  const Case cases[] = {
+      {"grown while reading", 10, append, content.substr(10) + added, grown},
+      {"grown after the end was reached", static_cast<int32_t>(content.size()), append, added,
+       grown},
+      {"cut while reading", 10, [&] { cutTo(cut); }, content.substr(10, cut - 10), cut},
+      {"cut behind the position", static_cast<int32_t>(cut + 5), [&] { cutTo(cut); }, "", cut},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    // Reads smaller than the read-ahead, and larger ones that bypass it.
+    for (int32_t chunk :
+         {static_cast<int32_t>(kWindow / 2 + 7), static_cast<int32_t>(2 * kWindow + 1)})
+      for (bool text : {false, true}) {
+        SCOPED_TRACE(std::string(text ? "text input" : "binary") + ", reads of " +
+                     std::to_string(chunk));
+        WriteFileBytes(path_, content);
+        Ref<> stream = text ? Text() : Binary(false);
+        auto read = [&](int32_t count) {
+          return Take(text ? TextInputStreamRead(stream.object(), count, nullptr)
+                           : BinaryStreamRead(stream.object(), count, nullptr));
+        };
+        auto eof = [&] {
+          return text ? TextInputStreamEOF(stream.object()) : BinaryStreamEOF(stream.object());
+        };
+        ASSERT_EQ(read(c.readFirst).size(), static_cast<size_t>(c.readFirst));
+        EXPECT_EQ(eof(), c.readFirst == static_cast<int32_t>(content.size()));
+        c.change();
+        EXPECT_EQ(eof(), c.rest.empty());
+        std::string rest;
+        for (int i = 0; i < 20; ++i) {
+          std::string part = read(chunk);
+          if (part.empty()) break;
+          rest += part;
+        }
+        EXPECT_EQ(rest.size(), c.rest.size());
+        EXPECT_TRUE(rest == c.rest);
+        // Reading met the end: the length is the file's again.
+        if (!text) {
+          EXPECT_EQ(BinaryStreamGetLength(stream.object()), c.length);
+        }
+        EXPECT_TRUE(eof());
+        EXPECT_EQ(read(10), "");
+      }
+  }
+}
+
+// The length and EOF a stream knows follow its own writes and cuts, and a
+// failed write moves neither the position nor the length.
+TEST_F(ReadAheadTest, OwnWritesAndCutsKeepLengthAndEndExact) {
+  struct Step {
+    const char *what;
+    std::function<void(const Ref<> &)> act;
+    int64_t position, length;
+    bool eof;
+  };
+  auto write = [](std::string bytes) {
+    return [bytes](const Ref<> &b) { BinaryStreamWrite(b.object(), Arg(bytes)); };
+  };
+  auto seek = [](int64_t to) {
+    return [to](const Ref<> &b) { BinaryStreamSetPosition(b.object(), to); };
+  };
+  auto cut = [](int64_t to) {
+    return [to](const Ref<> &b) { BinaryStreamSetLength(b.object(), to); };
+  };
+  const Step steps[] = {
+      {"written at the end", write("abcdef"), 106, 106, true},
+      {"back to the start", seek(0), 0, 106, false},
+      {"written inside", write("XY"), 2, 106, false},
+      {"to the end", seek(106), 106, 106, true},
+      {"cut shorter, behind the position", cut(50), 106, 50, true},
+      {"written past the end leaves a gap", write("Z"), 107, 107, true},
+      {"extended", cut(200), 107, 200, false},
+      {"back into the extension", seek(150), 150, 200, false},
+      {"cut to nothing", cut(0), 150, 0, true},
+  };
+  WriteFileBytes(path_, std::string(100, 'o'));
+  Ref<> b = Binary(true);
+  BinaryStreamSetPosition(b.object(), 100);
+  for (const Step &step : steps) {
+    SCOPED_TRACE(step.what);
+    step.act(b);
+    EXPECT_EQ(BinaryStreamGetPosition(b.object()), step.position);
+    EXPECT_EQ(BinaryStreamGetLength(b.object()), step.length);
+    EXPECT_EQ(BinaryStreamEOF(b.object()), step.eof);
+  }
+  EXPECT_EQ(BinaryStreamLastErrorGetter(b.object()), 0);
+  BinaryStreamClose(b.object());
+  EXPECT_EQ(ReadFileBytes(path_), "");
+
+  // A stream opened for reading cannot write: the write fails and changes
+  // nothing it knows.
+  WriteFileBytes(path_, "0123456789");
+  Ref<> reader = Binary(false);
+  EXPECT_EQ(Read(reader, 4), "0123");
+  BinaryStreamWrite(reader.object(), Arg("!!"));
+  EXPECT_NE(BinaryStreamLastErrorGetter(reader.object()), 0);
+  EXPECT_EQ(BinaryStreamGetPosition(reader.object()), 4);
+  EXPECT_EQ(BinaryStreamGetLength(reader.object()), 10);
+  EXPECT_EQ(Read(reader, 100), "456789");
+  EXPECT_TRUE(BinaryStreamEOF(reader.object()));
 }
 
 // Two streams on one file against a model of the file and their positions,

@@ -134,7 +134,7 @@ CORVstring ReadBytes(CORVtextInputStream *in, int64_t count, uint32_t encoding) 
     return s;
   }
   // Never more than the file still holds, so a huge count costs nothing.
-  int64_t left = buffered + FileLength(in->file) - FilePosition(in->file);
+  int64_t left = buffered + FileBytesLeft(in->file);
   if (count > left) count = left;
   if (count > INT32_MAX) count = INT32_MAX;
   if (count <= 0) return nullptr;
@@ -173,7 +173,7 @@ extern "C" CORVstring TextInputStreamRead(CORVobject stream, int32_t count, CORV
 extern "C" CORVstring TextInputStreamReadAll(CORVobject stream, CORVobject encoding) {
   auto *in = StreamRecord<CORVtextInputStream>(stream);
   if (!in || !in->file) return nullptr;
-  int64_t rest = FileLength(in->file) - TextInputStreamGetPosition(stream);
+  int64_t rest = FileBytesLeft(in->file) + (in->bufferCount - in->readPosition);
   return ReadBytes(in, rest, ReadEncoding(encoding, in->encoding));
 }
 

@@ -16,7 +16,7 @@ int Fd(FileHandle file) {
 
 }  // namespace
 
-Result<FileHandle> OpenFile(const std::string &path, OpenMode mode) {
+Result<OpenedFile> OpenAndDescribeFile(const std::string &path, OpenMode mode) {
   int flags = O_CLOEXEC;
   switch (mode) {
     case OpenMode::kRead:
@@ -32,13 +32,26 @@ Result<FileHandle> OpenFile(const std::string &path, OpenMode mode) {
   int fd;
   do fd = open(path.c_str(), flags, 0666);
   while (fd < 0 && errno == EINTR);
-  if (fd < 0) return Result<FileHandle>::Failure(errno);
+  if (fd < 0) return Result<OpenedFile>::Failure(errno);
+  OpenedFile opened;
+  opened.handle = fd;
   struct stat st;
-  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {  // a folder is not a file to stream
-    close(fd);
-    return Result<FileHandle>::Failure(EISDIR);
+  if (fstat(fd, &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {  // a folder is not a file to stream
+      close(fd);
+      return Result<OpenedFile>::Failure(EISDIR);
+    }
+    opened.described = true;
+    opened.identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    opened.length = st.st_size;
   }
-  return Result<FileHandle>::Success(fd);
+  return Result<OpenedFile>::Success(opened);
+}
+
+Result<FileHandle> OpenFile(const std::string &path, OpenMode mode) {
+  auto opened = OpenAndDescribeFile(path, mode);
+  if (!opened.ok()) return Result<FileHandle>::Failure(opened.error);
+  return Result<FileHandle>::Success(opened.value.handle);
 }
 
 Result<size_t> ReadFile(FileHandle file, void *buffer, size_t count) {
@@ -53,6 +66,14 @@ Result<size_t> ReadFile(FileHandle file, void *buffer, size_t count) {
   return Result<size_t>::Success(done);
 }
 
+Result<size_t> ReadSomeOfFile(FileHandle file, void *buffer, size_t count) {
+  ssize_t n;
+  do n = read(Fd(file), buffer, count);
+  while (n < 0 && errno == EINTR);
+  if (n < 0) return Result<size_t>::Failure(errno);
+  return Result<size_t>::Success(static_cast<size_t>(n));
+}
+
 Status WriteFile(FileHandle file, const void *buffer, size_t count) {
   size_t done = 0;
   while (done < count) {
@@ -60,6 +81,19 @@ Status WriteFile(FileHandle file, const void *buffer, size_t count) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return Status{errno};
     done += static_cast<size_t>(n);
+  }
+  return Status{};
+}
+
+Status WriteFileAt(FileHandle file, int64_t offset, const void *buffer, size_t count,
+                   size_t *written) {
+  *written = 0;
+  while (*written < count) {
+    ssize_t n = pwrite(Fd(file), static_cast<const char *>(buffer) + *written, count - *written,
+                       static_cast<off_t>(offset + static_cast<int64_t>(*written)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Status{errno};
+    *written += static_cast<size_t>(n);
   }
   return Status{};
 }
@@ -94,13 +128,6 @@ Status FlushFile(FileHandle file) {
 Status CloseFile(FileHandle file) {
   if (close(Fd(file)) != 0) return Status{errno};
   return Status{};
-}
-
-Result<FileIdentity> IdentifyFile(FileHandle file) {
-  struct stat st;
-  if (fstat(Fd(file), &st) != 0) return Result<FileIdentity>::Failure(errno);
-  return Result<FileIdentity>::Success(
-      FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)});
 }
 
 int OpenFileHandleCount() {
