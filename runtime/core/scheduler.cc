@@ -112,7 +112,8 @@ void ReportDeadlockOnce() {
 
 ThreadRecord *Chosen(Slot &slot) {
   slot.usedThisCycle = true;
-  while (gFirstUnused < gRunQueue.size() && gRunQueue[gFirstUnused].usedThisCycle) ++gFirstUnused;
+  if (gFirstUnused < gRunQueue.size() && &slot == &gRunQueue[gFirstUnused])
+    while (gFirstUnused < gRunQueue.size() && gRunQueue[gFirstUnused].usedThisCycle) ++gFirstUnused;
   ThreadRecord *record = slot.record;
   if (record->state & kThreadSleepingBit) MakeDue(record);  // woken early: its sleep is over
   record->state = 0;
@@ -135,22 +136,23 @@ ThreadRecord *PickNext(bool wait) {
   for (bool precise = false;;) {
     PickClock clock(precise);
     Slot *earlySleeper = nullptr;
+    const ThreadRecord *asleep = nullptr;  // its further slots need no second look
     for (size_t i = gFirstUnused; i < gRunQueue.size(); ++i) {
       Slot &slot = gRunQueue[i];
       const ThreadRecord *record = slot.record;
-      if (slot.usedThisCycle || record->suspendCount > 0) continue;
+      if (slot.usedThisCycle || record == asleep || record->suspendCount > 0) continue;
       if (Awake(record, clock)) return Chosen(slot);
       if (record->wakeEarly && !earlySleeper) earlySleeper = &slot;
+      asleep = record;
     }
-    // No unused slot is ready: the cycle ends here.
+    // No unused slot is ready: the cycle ends here, and a new one begins.
     Slot *usedAwake = nullptr;
     for (Slot &slot : gRunQueue) {
-      if (slot.usedThisCycle && slot.record->suspendCount == 0 && Awake(slot.record, clock)) {
+      if (!usedAwake && slot.usedThisCycle && slot.record->suspendCount == 0 &&
+          Awake(slot.record, clock))
         usedAwake = &slot;
-        break;
-      }
+      slot.usedThisCycle = false;
     }
-    for (Slot &slot : gRunQueue) slot.usedThisCycle = false;  // a new cycle
     gFirstUnused = 0;
     if (earlySleeper) return Chosen(*earlySleeper);
     if (usedAwake) return Chosen(*usedAwake);
