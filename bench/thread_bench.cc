@@ -102,6 +102,24 @@ void BM_YieldPairMainAndOneThread(benchmark::State &state) {
 }
 BENCHMARK(BM_YieldPairMainAndOneThread);
 
+// The same with both threads at priority 1, so that every yield switches:
+// one iteration is a switch to the partner and one back, as in the bare pair.
+void BM_YieldSwitchMainAndOneThread(benchmark::State &state) {
+  RuntimeRegisterConsoleAppObject(nullptr, false);
+  bool done = false;
+  corv::Ref<corv::Thread> partner = MakeThread(1, [&] {
+    while (!done) YieldToNextThread();
+  });
+  partner->Run();
+  corv::SetRecordPriority(corv::MainRecord(), 1);
+  for (auto _ : state) YieldToNextThread();
+  done = true;
+  while (partner->State() != kThreadStateNotRunning) YieldToNextThread();
+  corv::SetRecordPriority(corv::MainRecord(), kThreadDefaultPriority);
+  gBodies.clear();
+}
+BENCHMARK(BM_YieldSwitchMainAndOneThread);
+
 void BM_BareFiberSwitchPair(benchmark::State &state) {
   namespace ctx = boost::context;
   bool done = false;

@@ -110,11 +110,17 @@ void ReportDeadlockOnce() {
               "incorrectly locking resources with semaphores or critical sections.");
 }
 
-ThreadRecord *Chosen(Slot &slot) {
-  slot.usedThisCycle = true;
-  if (gFirstUnused < gRunQueue.size() && &slot == &gRunQueue[gFirstUnused])
-    while (gFirstUnused < gRunQueue.size() && gRunQueue[gFirstUnused].usedThisCycle) ++gFirstUnused;
-  ThreadRecord *record = slot.record;
+// Marks the slot at `index` used and answers its thread, due from now on.
+inline ThreadRecord *Chosen(size_t index) {
+  Slot *slots = gRunQueue.data();
+  size_t count = gRunQueue.size();
+  slots[index].usedThisCycle = true;
+  if (index == gFirstUnused) {
+    size_t next = index + 1;
+    while (next < count && slots[next].usedThisCycle) ++next;
+    gFirstUnused = next;
+  }
+  ThreadRecord *record = slots[index].record;
   if (record->state & kThreadSleepingBit) MakeDue(record);  // woken early: its sleep is over
   record->state = 0;
   return record;
@@ -122,7 +128,7 @@ ThreadRecord *Chosen(Slot &slot) {
 
 // The next thread to run, or null when every live thread is suspended or,
 // without `wait`, none is ready now.
-ThreadRecord *PickNext(bool wait) {
+__attribute__((noinline)) ThreadRecord *PickNextByScan(bool wait) {
   if (gLive <= 1) {
     if (gMain.suspendCount > 0) {
       ReportDeadlockOnce();
@@ -135,27 +141,28 @@ ThreadRecord *PickNext(bool wait) {
   }
   for (bool precise = false;;) {
     PickClock clock(precise);
-    Slot *earlySleeper = nullptr;
+    size_t earlySleeper = SIZE_MAX;
     const ThreadRecord *asleep = nullptr;  // its further slots need no second look
     for (size_t i = gFirstUnused; i < gRunQueue.size(); ++i) {
       Slot &slot = gRunQueue[i];
       const ThreadRecord *record = slot.record;
       if (slot.usedThisCycle || record == asleep || record->suspendCount > 0) continue;
-      if (Awake(record, clock)) return Chosen(slot);
-      if (record->wakeEarly && !earlySleeper) earlySleeper = &slot;
+      if (Awake(record, clock)) return Chosen(i);
+      if (record->wakeEarly && earlySleeper == SIZE_MAX) earlySleeper = i;
       asleep = record;
     }
     // No unused slot is ready: the cycle ends here, and a new one begins.
-    Slot *usedAwake = nullptr;
-    for (Slot &slot : gRunQueue) {
-      if (!usedAwake && slot.usedThisCycle && slot.record->suspendCount == 0 &&
+    size_t usedAwake = SIZE_MAX;
+    for (size_t i = 0; i < gRunQueue.size(); ++i) {
+      Slot &slot = gRunQueue[i];
+      if (usedAwake == SIZE_MAX && slot.usedThisCycle && slot.record->suspendCount == 0 &&
           Awake(slot.record, clock))
-        usedAwake = &slot;
+        usedAwake = i;
       slot.usedThisCycle = false;
     }
     gFirstUnused = 0;
-    if (earlySleeper) return Chosen(*earlySleeper);
-    if (usedAwake) return Chosen(*usedAwake);
+    if (earlySleeper != SIZE_MAX) return Chosen(earlySleeper);
+    if (usedAwake != SIZE_MAX) return Chosen(usedAwake);
     // Only now can every thread be suspended: then none will ever be ready.
     if (EveryLiveThreadSuspended()) {
       ReportDeadlockOnce();
@@ -167,12 +174,24 @@ ThreadRecord *PickNext(bool wait) {
   }
 }
 
+// The same answer, taking first the pick of nearly every yield: the first
+// slot not used this cycle is that of a thread ready to run, no clock needed.
+inline ThreadRecord *PickNext(bool wait) {
+  size_t index = gFirstUnused;
+  if (gLive > 1 && index < gRunQueue.size()) {
+    const Slot &slot = gRunQueue[index];
+    const ThreadRecord *record = slot.record;
+    if (!slot.usedThisCycle && record->suspendCount == 0 && record->wakeTime == record->sleepStart)
+      return Chosen(index);
+  }
+  return PickNextByScan(wait);
+}
+
 void RemoveSlots(ThreadRecord *record) {
   SetRecordPriority(record, 0);
 }
 
-void DeleteFinishedRecords() {
-  if (gFinished.empty()) return;
+__attribute__((noinline)) void DeleteFinishedRecords() {
   std::vector<ThreadRecord *> finished;
   finished.swap(gFinished);
   for (ThreadRecord *record : finished) {
@@ -191,17 +210,36 @@ void YieldTask(void *) {
   YieldToNextThread();
 }
 
-// What every switch does when its thread runs again.
-void Resumed(ThreadRecord *self) {
-  DeleteFinishedRecords();
+__attribute__((noinline)) void EndKilledThread(ThreadRecord *self) {
+  self->killRequested = false;  // one ThreadEndException per kill
+  RaiseNew(&kThreadEndExceptionDecl);
+}
+
+// What every switch does when its thread runs again. Kept to three tests
+// when there is nothing to do, which is nearly always.
+inline void Resumed(ThreadRecord *self) {
+  if (!gFinished.empty()) DeleteFinishedRecords();
   if (gLive <= 1 && gYieldTask) {
     PluginUnregisterBackgroundTask(gYieldTask);
     gYieldTask = 0;
   }
-  if (self->killRequested) {
-    self->killRequested = false;  // one ThreadEndException per kill
-    RaiseNew(&kThreadEndExceptionDecl);
-  }
+  if (self->killRequested) EndKilledThread(self);
+}
+
+// Out of line, like the rare work above, so that a yield which keeps its
+// thread saves no registers.
+__attribute__((noinline)) void SwitchFibers(ThreadRecord *self, ThreadRecord *record) {
+  if (!gMain.fiber) gMain.fiber = platform::RunningFiber();  // first switch: main becomes a fiber
+  gCurrent = record;
+  SwitchStackBounds(record == &gMain ? nullptr : &record->stack);
+  platform::SwitchToFiber(record->fiber);
+  SwitchStackBounds(self == &gMain ? nullptr : &self->stack);
+}
+
+inline void SwitchTo(ThreadRecord *record) {
+  ThreadRecord *self = gCurrent;
+  if (record != self) SwitchFibers(self, record);
+  Resumed(self);
 }
 
 void Unlink(ThreadRecord *record) {
@@ -274,21 +312,13 @@ ThreadRecord *NewThreadRecord(CORVthread *thread) {
 }
 
 void SwitchToRecord(ThreadRecord *record) {
-  ThreadRecord *self = gCurrent;
-  if (record != self) {
-    if (!gMain.fiber) gMain.fiber = platform::RunningFiber();  // first switch: main becomes a fiber
-    gCurrent = record;
-    SwitchStackBounds(record == &gMain ? nullptr : &record->stack);
-    platform::SwitchToFiber(record->fiber);
-    SwitchStackBounds(self == &gMain ? nullptr : &self->stack);
-  }
-  Resumed(self);
+  SwitchTo(record);
 }
 
 bool SwitchToNextThread() {
   ThreadRecord *next = PickNext(true);
   if (!next) return false;
-  SwitchToRecord(next);
+  SwitchTo(next);
   return true;
 }
 
