@@ -68,10 +68,8 @@ const EncodingEntry *EncodingTable(size_t *count);
 /// The code page that conversions of a code go through, 0 when it has none.
 /// 0xFFFF resolves to the system encoding's code page (1252 if that fails).
 uint32_t CodePageOf(uint32_t code);
-/// The ICU converter name for a code page, null when it is not available.
-const char *ConverterName(uint32_t codePage);
 /// The single bytes of a code page whose character follows Microsoft's
-/// published table where the page's ICU converter gives another.
+/// published table where the system's converter of the page gives another.
 struct ByteOverrides {
   char16_t character[256] = {};  // 0: the converter's own character
   unsigned char bytes[8] = {};   // the overridden bytes, `count` of them

@@ -1,13 +1,12 @@
 // Per-code-page byte tables, built once per code page on first use: the
 // lead bytes of double-byte code pages and the upper case of single bytes.
-#include <unicode/ucnv.h>
-
 #include <map>
 #include <memory>
 #include <mutex>
 
 #include "lib/case_map.h"
 #include "lib/encoding.h"
+#include "platform/code_pages.h"
 
 namespace corv {
 namespace {
@@ -18,40 +17,13 @@ struct ByteTables {
   unsigned char upper[256];
 };
 
-// A byte is a lead byte when the converter takes it as the start of a
-// longer character (it consumes it and waits for more).
-void FindLeadBytes(uint32_t page, ByteTables *t) {
-  const char *name = ConverterName(page);
-  if (!name || page == 65001 || page == 1200 || page == 1201 || page == 12000 || page == 12001)
-    return;
-  UErrorCode status = U_ZERO_ERROR;
-  UConverter *cnv = ucnv_open(name, &status);
-  if (U_FAILURE(status)) return;
-  if (ucnv_getMaxCharSize(cnv) == 2 && ucnv_getMinCharSize(cnv) == 1) {
-    for (int b = 0x80; b < 256; ++b) {
-      ucnv_reset(cnv);
-      char byte = static_cast<char>(b);
-      const char *src = &byte;
-      UChar out[4];
-      UChar *dst = out;
-      status = U_ZERO_ERROR;
-      ucnv_toUnicode(cnv, &dst, out + 4, &src, &byte + 1, nullptr, false, &status);
-      if (U_SUCCESS(status) && dst == out) {
-        t->lead[b] = true;
-        t->doubleByte = true;
-      }
-    }
-  }
-  ucnv_close(cnv);
-}
-
 // Upper case of each single byte: decoded, mapped through the upper-case
 // map, encoded again; kept only when it stays one byte.
 void FindUpperBytes(uint32_t code, const ByteTables &leads, unsigned char *upper) {
   for (int b = 0; b < 256; ++b) upper[b] = static_cast<unsigned char>(b);
   for (int b = 'a'; b <= 'z'; ++b) upper[b] = static_cast<unsigned char>(b - 32);
   uint32_t page = CodePageOf(code);
-  if (page == 65001 || !ConverterName(page) || IsWideUnicode(code)) return;
+  if (page == 65001 || !platform::CodePageAvailable(page) || IsWideUnicode(code)) return;
   for (int b = 0x80; b < 256; ++b) {
     if (leads.lead[b]) continue;
     char byte = static_cast<char>(b);
@@ -73,7 +45,7 @@ const ByteTables &TablesFor(uint32_t code) {
   std::unique_ptr<ByteTables> &slot = (*tables)[code];
   if (!slot) {
     slot = std::make_unique<ByteTables>();
-    FindLeadBytes(CodePageOf(code), slot.get());
+    slot->doubleByte = platform::FindLeadBytes(CodePageOf(code), slot->lead);
     FindUpperBytes(code, *slot, slot->upper);
   }
   return *slot;

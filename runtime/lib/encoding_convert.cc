@@ -1,83 +1,35 @@
-// Conversion between encodings: through UTF-16 with ICU converters, the
-// ASCII shortcut, and the one-entry memory of the last conversion.
+// Conversion between encodings: through UTF-16 with the system's code
+// pages, the ASCII shortcut, and the one-entry memory of the last conversion.
 //
 // The memory holds one reference to its source and one to its result; a
 // source record cannot be freed and reused while it is remembered, so the
 // pointer identifies the same string for as long as it is kept.
-#include <unicode/ucnv.h>
-
-#include <cstring>
-#include <memory>
 #include <mutex>
-#include <unordered_map>
 
 #include "lib/encoding.h"
 #include "lib/japanese.h"
 #include "lib/string_record.h"
+#include "platform/code_pages.h"
 
 namespace corv {
 namespace {
 
-struct ConverterCloser {
-  void operator()(UConverter *c) const { ucnv_close(c); }
-};
-using Converter = std::unique_ptr<UConverter, ConverterCloser>;
-
-Converter OpenConverter(uint32_t codePage) {
-  const char *name = ConverterName(codePage);
-  if (!name) return nullptr;
-  UErrorCode status = U_ZERO_ERROR;
-  Converter cnv(ucnv_open(name, &status));
-  if (U_FAILURE(status)) return nullptr;
-  // The platform's default character; UTF-8 keeps ICU's U+FFFD for a lone
-  // surrogate, as the platform writes it, so that it stays a non-ASCII character.
-  if (ucnv_getMinCharSize(cnv.get()) == 1 && codePage != 65001) {
-    status = U_ZERO_ERROR;
-    ucnv_setSubstChars(cnv.get(), "?", 1, &status);
-  }
-  return cnv;
-}
-
-// Opening a converter looks its name up in ICU's alias tables, which costs
-// more than converting a short text. Each thread keeps the converters it
-// opened, one per code page (a page without one is remembered too); every
-// use sets the callback it needs, and whole-text conversions reset the
-// converter's state themselves.
-UConverter *ConverterFor(uint32_t codePage) {
-  thread_local std::unordered_map<uint32_t, Converter> opened;
-  auto found = opened.find(codePage);
-  if (found == opened.end()) found = opened.emplace(codePage, OpenConverter(codePage)).first;
-  return found->second.get();
-}
-
 // With `exact`, a malformed, unassigned or cut-off sequence fails the
 // decoding instead of being replaced.
-bool IcuDecode(uint32_t codePage, const char *bytes, size_t length, std::u16string *out,
-               bool exact) {
-  UConverter *cnv = ConverterFor(codePage);
-  if (!cnv) return false;
-  out->resize(length * 2 + 2);
-  UErrorCode status = U_ZERO_ERROR;
+bool DecodePage(uint32_t codePage, const char *bytes, size_t length, std::u16string *out,
+                bool exact) {
   const ByteOverrides *overrides = ByteOverridesOf(codePage);
   const char *converted = bytes;
   std::string spaced;
-  ucnv_setToUCallBack(cnv, exact ? UCNV_TO_U_CALLBACK_STOP : UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr,
-                      nullptr, nullptr, &status);
-  if (U_FAILURE(status)) return false;
-  if (exact) {
+  if (exact && overrides) {
     // An overridden byte has its character whatever the converter thinks of
     // it (IBM's 852 leaves AA unassigned), so the converter sees a space.
-    if (overrides) {
-      spaced.assign(bytes, length);
-      for (char &b : spaced)
-        if (overrides->character[static_cast<unsigned char>(b)]) b = ' ';
-      converted = spaced.data();
-    }
+    spaced.assign(bytes, length);
+    for (char &b : spaced)
+      if (overrides->character[static_cast<unsigned char>(b)]) b = ' ';
+    converted = spaced.data();
   }
-  int32_t n = ucnv_toUChars(cnv, out->data(), static_cast<int32_t>(out->size()), converted,
-                            static_cast<int32_t>(length), &status);
-  if (U_FAILURE(status)) return false;
-  out->resize(static_cast<size_t>(n));
+  if (!platform::DecodeCodePage(codePage, converted, length, exact, out)) return false;
   // Overrides are of single-byte pages, whose converters give one unit a byte.
   if (overrides && out->size() == length)
     for (size_t i = 0; i < length; ++i)
@@ -85,36 +37,22 @@ bool IcuDecode(uint32_t codePage, const char *bytes, size_t length, std::u16stri
   return true;
 }
 
-// Appends the units encoded by the converter.
-bool IcuAppend(UConverter *cnv, const char16_t *units, size_t count, std::string *out) {
-  if (count == 0) return true;
-  size_t at = out->size();
-  out->resize(at + UCNV_GET_MAX_BYTES_FOR_STRING(count, ucnv_getMaxCharSize(cnv)) + 4);
-  UErrorCode status = U_ZERO_ERROR;
-  int32_t n = ucnv_fromUChars(cnv, out->data() + at, static_cast<int32_t>(out->size() - at), units,
-                              static_cast<int32_t>(count), &status);
-  if (U_FAILURE(status)) return false;
-  out->resize(at + static_cast<size_t>(n));
-  return true;
-}
-
-// Encodes through the converter, except the characters the page's
+// Encodes through the page's converter, except the characters the page's
 // overrides give a byte of their own; every other character keeps the
 // converter's byte (the mu of page 437 still becomes E6, as its best fit).
-bool IcuEncode(uint32_t codePage, UConverter *cnv, const char16_t *units, size_t count,
-               std::string *out) {
+bool EncodePage(uint32_t codePage, const char16_t *units, size_t count, std::string *out) {
   out->clear();
   const ByteOverrides *overrides = ByteOverridesOf(codePage);
-  if (!overrides) return IcuAppend(cnv, units, count, out);
+  if (!overrides) return platform::AppendInCodePage(codePage, units, count, out);
   size_t run = 0;  // the first unit not yet encoded
   for (size_t i = 0; i < count; ++i) {
     int byte = overrides->ByteFor(units[i]);
     if (byte < 0) continue;
-    if (!IcuAppend(cnv, units + run, i - run, out)) return false;
+    if (!platform::AppendInCodePage(codePage, units + run, i - run, out)) return false;
     out->push_back(static_cast<char>(byte));
     run = i + 1;
   }
-  return IcuAppend(cnv, units + run, count - run, out);
+  return platform::AppendInCodePage(codePage, units + run, count - run, out);
 }
 
 struct Memory {
@@ -172,14 +110,14 @@ bool Decode(uint32_t code, const char *bytes, size_t length, std::u16string *out
   }
   if (code == 0x920) {
     std::string sjis = EucJpToShiftJis({bytes, length});
-    return IcuDecode(932, sjis.data(), sjis.size(), out, exact);
+    return DecodePage(932, sjis.data(), sjis.size(), out, exact);
   }
   if (code == 0x820) {
     std::string sjis = Iso2022JpToShiftJis({bytes, length});
-    return IcuDecode(932, sjis.data(), sjis.size(), out, exact);
+    return DecodePage(932, sjis.data(), sjis.size(), out, exact);
   }
   uint32_t page = CodePageOf(code);
-  return page && IcuDecode(page, bytes, length, out, exact);
+  return page && DecodePage(page, bytes, length, out, exact);
 }
 
 }  // namespace
@@ -198,8 +136,7 @@ bool EncodeFromUTF16(uint32_t code, const char16_t *units, size_t count, std::st
     return true;
   }
   uint32_t page = (code == 0x920 || code == 0x820) ? 932 : CodePageOf(code);
-  UConverter *cnv = page ? ConverterFor(page) : nullptr;
-  if (!cnv || !IcuEncode(page, cnv, units, count, out)) return false;
+  if (!page || !EncodePage(page, units, count, out)) return false;
   if (code == 0x920) *out = ShiftJisToEucJp(*out);
   if (code == 0x820) *out = ShiftJisToIso2022Jp(*out);
   return true;

@@ -10,6 +10,7 @@
 #include "corv.h"
 #include "lib/encoding.h"
 #include "lib/string_test_util.h"
+#include "platform/code_pages.h"
 #include "runtime_test.h"
 
 namespace {
@@ -74,7 +75,7 @@ char16_t IconvDecode(iconv_t cd, unsigned char byte) {
 bool IsSingleBytePage(uint32_t page) {
   for (uint32_t unicode : {65001u, 1200u, 1201u, 12000u, 12001u})
     if (page == unicode) return false;
-  return corv::ConverterName(page) && !corv::LeadByteTable(CodePage(page));
+  return corv::platform::CodePageAvailable(page) && !corv::LeadByteTable(CodePage(page));
 }
 
 TEST_F(EncodingIconvTest, SingleBytePagesAgreeWithTheSystemIconv) {

@@ -1,14 +1,10 @@
 // The encoding table: every text-encoding code with the code page it
-// converts by, the ICU converter that stands for each code page, the bytes
-// where a page departs from its converter, and the system encoding.
-#include <unicode/ucnv.h>
-
-#include <cstring>
+// converts by, the bytes where a page's converter departs from Microsoft's
+// table of it, and the system encoding.
 #include <map>
-#include <mutex>
 
 #include "lib/encoding.h"
-#include "platform/system_locale.h"
+#include "platform/code_pages.h"
 
 namespace corv {
 namespace {
@@ -98,72 +94,8 @@ const EncodingEntry kEncodings[] = {
     {kEncodingUTF32LEAlt, 12000},
 };
 
-// Code pages and the ICU converters that stand for them, by explicit name:
-// ICU's own aliases differ from page to page ("cp1200" means UTF-16BE,
-// "cp10000" does not open). Pages missing here count as not installed.
-struct ConverterEntry {
-  uint32_t codePage;
-  const char *name;
-};
-const ConverterEntry kConverters[] = {
-    {65001, "UTF-8"},
-    {1200, "UTF-16LE"},
-    {1201, "UTF-16BE"},
-    {12000, "UTF-32LE"},
-    {12001, "UTF-32BE"},
-    {20127, "US-ASCII"},
-    {1250, "windows-1250"},
-    {1251, "windows-1251"},
-    {1252, "windows-1252"},
-    {1253, "windows-1253"},
-    {1254, "windows-1254"},
-    {1255, "windows-1255"},
-    {1256, "windows-1256"},
-    {1257, "windows-1257"},
-    {1258, "windows-1258"},
-    {28591, "ISO-8859-1"},
-    {28592, "ISO-8859-2"},
-    {28593, "ISO-8859-3"},
-    {28594, "ISO-8859-4"},
-    {28595, "ISO-8859-5"},
-    {708, "ASMO-708"},
-    {28596, "ISO-8859-6"},
-    {28597, "ISO-8859-7"},
-    {28598, "ISO-8859-8"},
-    {28599, "ISO-8859-9"},
-    {28605, "ISO-8859-15"},
-    {437, "IBM437"},
-    {737, "ibm-737"},
-    {775, "ibm-775"},
-    {850, "ibm-850"},
-    {851, "ibm-851"},
-    {852, "ibm-852"},
-    {855, "ibm-855"},
-    {857, "ibm-857"},
-    {860, "ibm-860"},
-    {861, "ibm-861"},
-    {862, "ibm-862"},
-    {863, "ibm-863"},
-    {864, "ibm-864"},
-    {865, "ibm-865"},
-    {866, "ibm-866"},
-    {869, "ibm-869"},
-    {874, "windows-874"},
-    {932, "windows-932"},
-    {936, "windows-936"},
-    {949, "windows-949"},
-    {950, "windows-950"},
-    {20866, "KOI8-R"},
-    {37, "ibm-37"},
-    {10000, "macos-0_2-10.2"},
-    {10006, "macos-6_2-10.4"},
-    {10007, "macos-7_3-10.2"},
-    {10029, "macos-29-10.2"},
-    {10081, "macos-35-10.2"},
-};
-
 // Bytes whose character follows Microsoft's published table of the page
-// where its ICU converter, which follows IBM's, differs. IBM's DOS tables
+// where ICU's converter, which follows IBM's, differs. IBM's DOS tables
 // rotate the controls 1A, 1C and 7F into one another (for the graphic
 // characters of the PC's screen); Microsoft's keep every control itself.
 // IBM's 437 family has the Greek mu at E6 where Microsoft has the micro
@@ -199,29 +131,13 @@ const PageOverrides kOverrides[] = {
     {10007, false, {{0xFF, 0x00A4}}},
 };
 
-// The code for a codeset name of the platform's locale: the code page
-// whose converter ICU takes for the same one; UTF-8 when none matches
-// (also for plain ASCII, so that console text is never narrowed to it).
-uint32_t CodeOfCodeset(const std::string &codeset) {
-  UErrorCode status = U_ZERO_ERROR;
-  UConverter *cnv = ucnv_open(codeset.c_str(), &status);
-  if (U_FAILURE(status)) return kEncodingUTF8;
-  const char *canonical = ucnv_getName(cnv, &status);
-  uint32_t code = kEncodingUTF8;
-  for (const ConverterEntry &entry : kConverters) {
-    if (entry.codePage == 65001 || entry.codePage == 20127) continue;
-    UErrorCode s = U_ZERO_ERROR;
-    UConverter *other = ucnv_open(entry.name, &s);
-    if (U_FAILURE(s)) continue;
-    bool same = std::strcmp(ucnv_getName(other, &s), canonical) == 0;
-    ucnv_close(other);
-    if (same) {
-      code = kCodePageCode + entry.codePage;
-      break;
-    }
-  }
-  ucnv_close(cnv);
-  return code;
+// The code of the system's own text: its code page, or UTF-8 when the
+// system names none of them (also for plain ASCII, so that console text is
+// never narrowed to it).
+uint32_t CodeOfSystemText() {
+  uint32_t page = platform::SystemCodePage();
+  if (page == 0 || page == 65001 || page == 20127) return kEncodingUTF8;
+  return kCodePageCode + page;
 }
 
 }  // namespace
@@ -232,7 +148,7 @@ const EncodingEntry *EncodingTable(size_t *count) {
 }
 
 uint32_t SystemEncoding() {
-  static const uint32_t code = CodeOfCodeset(platform::SystemCodeset());
+  static const uint32_t code = CodeOfSystemText();
   return code;
 }
 
@@ -246,12 +162,6 @@ uint32_t CodePageOf(uint32_t code) {
   for (const EncodingEntry &entry : kEncodings)
     if (entry.code == code) return entry.codePage;
   return 0;
-}
-
-const char *ConverterName(uint32_t codePage) {
-  for (const ConverterEntry &entry : kConverters)
-    if (entry.codePage == codePage) return entry.name;
-  return nullptr;
 }
 
 const ByteOverrides *ByteOverridesOf(uint32_t codePage) {

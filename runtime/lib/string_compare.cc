@@ -13,15 +13,12 @@
 // unassigned or cut-off sequences, or no converter at all) holds no text:
 // it orders after every text and, among such strings, by code, then by
 // bytes, so it equals only the same bytes under the same code.
-#include <unicode/ucol.h>
-#include <unicode/uloc.h>
-
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "lib/case_map.h"
 #include "lib/encoding.h"
+#include "platform/code_pages.h"
 
 namespace corv {
 namespace {
@@ -79,33 +76,11 @@ std::u16string Folded(std::u16string text) {
   return text;
 }
 
-// The locale comparison: an ICU collator of the default locale at secondary
-// strength (case ignored, accents not), over the folded texts. It only
-// orders; what it calls equal is ordered by the folded units, so that only
-// the same text compares 0.
+// The locale comparison, case ignored and accents not, over the folded
+// texts. It only orders; what it calls equal is ordered by the folded
+// units, so that only the same text compares 0.
 int32_t CompareByLocale(const std::u16string &a, const std::u16string &b) {
-  static std::mutex lock;
-  static UCollator *collator = [] {
-    // The "C" locale stands for ICU's en_US_POSIX, whose collation orders
-    // by code point with capitals first; the root collation is its neutral form.
-    const char *locale = uloc_getDefault();
-    if (std::strcmp(locale, "en_US_POSIX") == 0) locale = "";
-    UErrorCode status = U_ZERO_ERROR;
-    UCollator *c = ucol_open(locale, &status);
-    if (U_FAILURE(status)) return static_cast<UCollator *>(nullptr);
-    ucol_setStrength(c, UCOL_SECONDARY);
-    return c;
-  }();
-  UCollationResult result = UCOL_EQUAL;
-  if (collator) {
-    std::u16string fa = Folded(a), fb = Folded(b);
-    std::lock_guard<std::mutex> hold(lock);
-    result = ucol_strcoll(
-        collator, reinterpret_cast<const UChar *>(fa.data()), static_cast<int32_t>(fa.size()),
-        reinterpret_cast<const UChar *>(fb.data()), static_cast<int32_t>(fb.size()));
-  }
-  if (result == UCOL_LESS) return -1;
-  if (result == UCOL_GREATER) return 1;
+  if (int order = platform::CompareInLocale(Folded(a), Folded(b))) return order;
   return CompareUTF16(a.data(), a.size(), b.data(), b.size());
 }
 
