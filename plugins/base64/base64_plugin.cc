@@ -25,7 +25,7 @@ const CORVpluginModuleDefinition kModule = corv::PluginModule("EHBase64").Method
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) void CORVPluginMain(CORVPluginResolver resolver) {
+extern "C" CORV_PLUGIN_EXPORT void CORVPluginMain(CORVPluginResolver resolver) {
   if (!gRuntime.Resolve(resolver)) return;
   gRuntime.RegisterVersion(4);
   gRuntime.RegisterModule(&kModule);

@@ -26,7 +26,7 @@ const CORVpluginModuleDefinition kModule =
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) void CORVPluginMain(CORVPluginResolver resolver) {
+extern "C" CORV_PLUGIN_EXPORT void CORVPluginMain(CORVPluginResolver resolver) {
   if (!gRuntime.Resolve(resolver)) return;
   gRuntime.RegisterVersion(4);
   gRuntime.RegisterModule(&kModule);

@@ -260,7 +260,7 @@ const CORVpluginClassDefinition kNotAvailableClass =
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) void CORVPluginMain(CORVPluginResolver resolver) {
+extern "C" CORV_PLUGIN_EXPORT void CORVPluginMain(CORVPluginResolver resolver) {
   if (!gRuntime.Resolve(resolver)) return;
   gRuntime.RegisterVersion(4);
   gRuntime.RegisterClass(&kNotRunningClass);

@@ -16,7 +16,9 @@ CORV_BEGIN_DECLS
 /* Resolves a runtime entry point by name through the link table; null when
  * there is none. */
 typedef void *(*CORVPluginResolver)(const char *name);
-/* Every plugin library exports "CORVPluginMain" of this type. */
+/* Every plugin library exports "CORVPluginMain" of this type, declared
+ * extern "C" CORV_PLUGIN_EXPORT; the build defines CORV_PLUGIN_EXPORT as what
+ * exports a symbol from a library on its platform. */
 typedef void (*CORVPluginMainFunction)(CORVPluginResolver resolver);
 
 /* A method: its declaration text as the language shows it, e.g.

@@ -45,7 +45,7 @@ const CORVpluginClassDefinition kMissingTable = {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) void CORVPluginMain(CORVPluginResolver resolver) {
+extern "C" CORV_PLUGIN_EXPORT void CORVPluginMain(CORVPluginResolver resolver) {
   auto version = Get<void (*)(int32_t)>(resolver, "RegisterPluginVersion");
   auto registerClass =
       Get<void (*)(const CORVpluginClassDefinition *)>(resolver, "PluginRegisterClass");
