@@ -8,13 +8,14 @@
 #include "corv_stream.h"
 #include "lib/encoding.h"
 #include "lib/stream_file.h"
+#include "platform/file_handle.h"
 
 using namespace corv::stream;
 
 namespace {
 
 // The platform's line terminator when no Delimiter is set.
-constexpr char kDefaultTerminator[] = "\n";
+const char *const kDefaultTerminator = corv::platform::kLineTerminator;
 
 void OutputFinalizer(CORVobject self) {
   auto *out = reinterpret_cast<CORVtextOutputStream *>(self);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_handle.h"
+
 namespace corv::platform {
 
 /// The absolute path of the running executable ("" when it cannot be found).
@@ -42,13 +44,13 @@ class ReadableFile {
   ReadableFile(const ReadableFile &) = delete;
   ReadableFile &operator=(const ReadableFile &) = delete;
 
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return handle_ != kNoFile; }
   uint64_t Size() const;
   /// Reads exactly `length` bytes at `offset`; false when they are not all there.
   bool ReadAt(uint64_t offset, void *buffer, uint64_t length) const;
 
  private:
-  int fd_ = -1;
+  FileHandle handle_ = kNoFile;
 };
 
 }  // namespace corv::platform

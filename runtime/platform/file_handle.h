@@ -13,6 +13,9 @@ namespace corv::platform {
 using FileHandle = intptr_t;
 inline constexpr FileHandle kNoFile = -1;
 
+/// The end of a line in the platform's text files.
+extern const char kLineTerminator[];
+
 enum class OpenMode {
   kRead,       ///< an existing file, reading only
   kReadWrite,  ///< an existing file, reading and writing

@@ -8,7 +8,7 @@
 namespace corv::platform {
 
 /// The separator between path components.
-inline constexpr char kPathSeparator = '/';
+extern const char kPathSeparator;
 
 /// True when the path names its item without a base folder.
 bool IsAbsolutePath(std::string_view path);

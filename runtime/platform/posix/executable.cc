@@ -55,25 +55,27 @@ bool ItemExists(const std::string &path, bool folder) {
 }
 
 ReadableFile::ReadableFile(const std::string &path) {
+  int fd;
   do {
-    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd_ < 0 && errno == EINTR);
+    fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  handle_ = fd < 0 ? kNoFile : fd;
 }
 
 ReadableFile::~ReadableFile() {
-  if (fd_ >= 0) close(fd_);
+  if (IsOpen()) close(static_cast<int>(handle_));
 }
 
 uint64_t ReadableFile::Size() const {
   struct stat info;
-  if (fd_ < 0 || fstat(fd_, &info) != 0 || info.st_size < 0) return 0;
+  if (!IsOpen() || fstat(static_cast<int>(handle_), &info) != 0 || info.st_size < 0) return 0;
   return static_cast<uint64_t>(info.st_size);
 }
 
 bool ReadableFile::ReadAt(uint64_t offset, void *buffer, uint64_t length) const {
   auto *out = static_cast<char *>(buffer);
   while (length > 0) {
-    ssize_t got = pread(fd_, out, length, static_cast<off_t>(offset));
+    ssize_t got = pread(static_cast<int>(handle_), out, length, static_cast<off_t>(offset));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return false;
     out += got;

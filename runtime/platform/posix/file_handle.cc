@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 namespace corv::platform {
+
+const char kLineTerminator[] = "\n";
 namespace {
 
 int Fd(FileHandle file) {

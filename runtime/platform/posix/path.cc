@@ -5,6 +5,8 @@
 
 namespace corv::platform {
 
+const char kPathSeparator = '/';
+
 bool IsAbsolutePath(std::string_view path) {
   return !path.empty() && path[0] == '/';
 }
