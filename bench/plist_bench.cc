@@ -80,7 +80,7 @@ std::string ReadAll(const std::string &path) {
 void LoadEncodingPlugins() {
   static const bool loaded = [] {
     corv::testing::RegisterPluginRecords(KILNRUN_TOOL_FOLDER,
-                                         {"Internet Encodings.so", "EHBase649371.so"});
+                                         {"Internet Encodings", "EHBase649371"});
     RuntimeInitExternalClasses();
     kilnrun::LookUpPluginEntries();
     return true;

@@ -17,7 +17,7 @@ namespace {
 void LoadEncodingPlugins() {
   static const bool loaded = [] {
     corv::testing::RegisterPluginRecords(KILNRUN_TOOL_FOLDER,
-                                         {"Internet Encodings.so", "EHBase649371.so"});
+                                         {"Internet Encodings", "EHBase649371"});
     RuntimeInitExternalClasses();
     kilnrun::LookUpPluginEntries();
     return true;

@@ -39,7 +39,7 @@ class BuiltAppsTest : public corv::testing::DiskTest {
  protected:
   static void SetUpTestSuite() {
     corv::testing::RegisterPluginRecords(KILNRUN_TOOL_FOLDER,
-                                         {"Shell.so", "Internet Encodings.so", "EHBase649371.so"});
+                                         {"Shell", "Internet Encodings", "EHBase649371"});
     CORVBindDeclaration(&kilnrun::kShellDecl);
     RuntimeInitExternalClasses();
     kilnrun::LookUpPluginEntries();

@@ -63,7 +63,7 @@ class PlistTest : public corv::testing::DiskTest {
  protected:
   static void SetUpTestSuite() {
     corv::testing::RegisterPluginRecords(KILNRUN_TOOL_FOLDER,
-                                         {"Internet Encodings.so", "EHBase649371.so"});
+                                         {"Internet Encodings", "EHBase649371"});
     RuntimeInitExternalClasses();
     kilnrun::LookUpPluginEntries();
   }

@@ -41,7 +41,7 @@ void *RequirePluginFunction(PluginEntry entry) {
   void *function = PluginFunction(entry);
   if (!function) {
     corv::String name(kEntryNames[entry]);
-    corv::String library("the plugins in \"Kilnrun Libs\"");
+    corv::String library("the plugins in \"" KILNRUN_LIBS_FOLDER "\"");
     RuntimeRaiseFunctionNotFoundException(name.get(), library.get());
   }
   return function;

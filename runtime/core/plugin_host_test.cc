@@ -73,7 +73,8 @@ class PluginHostTest : public ::testing::Test {
 
 TEST_F(PluginHostTest, MissingFolderLoadsNothingAndEveryLookupReportsOnceAndGivesZero) {
   Bytes rsrc;
-  kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("No Such Libs\\Shell.so"), "plugin:a:0");
+  kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("No Such Libs\\Shell" KILNRUN_PLUGIN_SUFFIX),
+                             "plugin:a:0");
   Install(rsrc);
   EXPECT_EQ(corv::PluginClassCount(), 0);
   EXPECT_TRUE(corv::TakeCapturedFailures().empty());  // skipped without a report
@@ -89,8 +90,10 @@ TEST_F(PluginHostTest, MissingFolderLoadsNothingAndEveryLookupReportsOnceAndGive
 TEST_F(PluginHostTest, TrailingOrEmptyPathComponentsLoadNothing) {
   Bytes rsrc;
   kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("Test Libs\\"), "");
-  kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("Test Libs\\\\test_plugin_a.so"), "");
-  kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("..\\Test Libs\\test_plugin_a.so"), "");
+  kilnrun_image::AddResource(&rsrc, kRelative, 0,
+                             Text("Test Libs\\\\test_plugin_a" KILNRUN_PLUGIN_SUFFIX), "");
+  kilnrun_image::AddResource(&rsrc, kRelative, 0,
+                             Text("..\\Test Libs\\test_plugin_a" KILNRUN_PLUGIN_SUFFIX), "");
   Install(rsrc);
   EXPECT_EQ(corv::PluginClassCount(), 0);
 }
@@ -103,7 +106,8 @@ TEST_F(PluginHostTest, UnderscoreGivesZeroWithoutAReport) {
 
 TEST_F(PluginHostTest, ClassesModulesAndSuperclassesFirst) {
   Bytes rsrc;
-  kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("Test Libs\\test_plugin_a.so"), "");
+  kilnrun_image::AddResource(&rsrc, kRelative, 0,
+                             Text("Test Libs\\test_plugin_a" KILNRUN_PLUGIN_SUFFIX), "");
   Install(rsrc);
   EXPECT_EQ(corv::PluginClassCount(), 4);
   CORVclass *base = Class("TestPluginBase");
@@ -146,7 +150,8 @@ CORVclass *ImageBaseClass() {
 TEST_F(PluginHostTest, PluginSubclassOfAnImageClassKeepsItsMethodsAndSlots) {
   CORVclass *base = ImageBaseClass();
   Bytes rsrc;
-  kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("Test Libs\\test_plugin_a.so"), "");
+  kilnrun_image::AddResource(&rsrc, kRelative, 0,
+                             Text("Test Libs\\test_plugin_a" KILNRUN_PLUGIN_SUFFIX), "");
   Install(rsrc);
   // The newest class of that name: earlier tests may have loaded the plugin.
   CORVclass *child = RuntimeGetClassList();
@@ -164,10 +169,11 @@ TEST_F(PluginHostTest, PluginSubclassOfAnImageClassKeepsItsMethodsAndSlots) {
 
 TEST_F(PluginHostTest, TwoPluginsRegisteringOneClassAreBothKeptNewestFirst) {
   Bytes rsrc;
-  kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("Test Libs\\test_plugin_a.so"), "");
-  kilnrun_image::AddResource(&rsrc, kAbsolute, 0,
-                             Text(std::string(TEST_PLUGIN_FOLDER) + "/Test Libs/test_plugin_b.so"),
-                             "");
+  kilnrun_image::AddResource(&rsrc, kRelative, 0,
+                             Text("Test Libs\\test_plugin_a" KILNRUN_PLUGIN_SUFFIX), "");
+  kilnrun_image::AddResource(
+      &rsrc, kAbsolute, 0,
+      Text(std::string(TEST_PLUGIN_FOLDER) + "/Test Libs/test_plugin_b" KILNRUN_PLUGIN_SUFFIX), "");
   Install(rsrc);
   EXPECT_EQ(corv::PluginClassCount(), 6);
   auto which = reinterpret_cast<int32_t (*)(CORVobject)>(Lookup("Dup.Which() as Integer"));
@@ -184,8 +190,10 @@ TEST_F(PluginHostTest, TwoPluginsRegisteringOneClassAreBothKeptNewestFirst) {
 
 TEST_F(PluginHostTest, OldVersionsAndLibrariesWithoutMainAreIgnored) {
   Bytes rsrc;
-  kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("Test Libs\\test_plugin_old.so"), "");
-  kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("Test Libs\\not_a_plugin.so"), "");
+  kilnrun_image::AddResource(&rsrc, kRelative, 0,
+                             Text("Test Libs\\test_plugin_old" KILNRUN_PLUGIN_SUFFIX), "");
+  kilnrun_image::AddResource(&rsrc, kRelative, 0,
+                             Text("Test Libs\\not_a_plugin" KILNRUN_PLUGIN_SUFFIX), "");
   Install(rsrc);
   EXPECT_EQ(corv::PluginClassCount(), 0);
   EXPECT_TRUE(corv::TakeCapturedFailures().empty());
@@ -197,11 +205,11 @@ TEST_F(PluginHostTest, LibrariesThatFailToLoadAreReportedWithTheLoadersReason) {
     std::string_view bytes;
   };
   const Case cases[] = {
-      {"garbage.so", "this is no shared library"},
-      {"empty.so", ""},
-      {"truncated.so", std::string_view("\x7f"
-                                        "ELF\x02\x01\x01",
-                                        7)},
+      {"garbage" KILNRUN_PLUGIN_SUFFIX, "this is no shared library"},
+      {"empty" KILNRUN_PLUGIN_SUFFIX, ""},
+      {"truncated" KILNRUN_PLUGIN_SUFFIX, std::string_view("\x7f"
+                                                           "ELF\x02\x01\x01",
+                                                           7)},
   };
   for (const Case &c : cases) {
     corv::testing::ScopedTempFolder folder;
@@ -226,8 +234,9 @@ TEST_F(PluginHostTest, LibrariesThatFailToLoadAreReportedWithTheLoadersReason) {
 TEST_F(PluginHostTest, CarriedLibraryLoadsFromATemporaryFile) {
   Bytes library;
   ASSERT_TRUE(corv::platform::ReadWholeFile(
-      std::string(TEST_PLUGIN_FOLDER) + "/Test Libs/test_plugin_b.so", &library));
-  std::string name = "carried_plugin.so";
+      std::string(TEST_PLUGIN_FOLDER) + "/Test Libs/test_plugin_b" KILNRUN_PLUGIN_SUFFIX,
+      &library));
+  std::string name = "carried_plugin" KILNRUN_PLUGIN_SUFFIX;
   std::string blob = std::string(1, static_cast<char>(name.size())) + name +
                      std::string(library.begin(), library.end());
   Bytes data(blob.begin(), blob.end());
@@ -242,9 +251,13 @@ class ShellPluginTest : public PluginHostTest, public corv::testing::LiveObjectC
 TEST_F(ShellPluginTest, ShellAndBase64EntriesWork) {
   corv::SetPluginBaseFolder(KILNRUN_TOOL_FOLDER);
   Bytes rsrc;
-  kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("Kilnrun Libs\\Internet Encodings.so"), "");
-  kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("Kilnrun Libs\\Shell.so"), "");
-  kilnrun_image::AddResource(&rsrc, kRelative, 0, Text("Kilnrun Libs\\EHBase649371.so"), "");
+  kilnrun_image::AddResource(&rsrc, kRelative, 0,
+                             Text(KILNRUN_LIBS_FOLDER "\\Internet Encodings" KILNRUN_PLUGIN_SUFFIX),
+                             "");
+  kilnrun_image::AddResource(&rsrc, kRelative, 0,
+                             Text(KILNRUN_LIBS_FOLDER "\\Shell" KILNRUN_PLUGIN_SUFFIX), "");
+  kilnrun_image::AddResource(&rsrc, kRelative, 0,
+                             Text(KILNRUN_LIBS_FOLDER "\\EHBase649371" KILNRUN_PLUGIN_SUFFIX), "");
   Install(rsrc);
   CORVclass *shellClass = Class("Shell");
   ASSERT_NE(shellClass, nullptr);

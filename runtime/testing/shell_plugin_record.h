@@ -13,14 +13,14 @@
 namespace corv::testing {
 
 /// Registers a resource table with one plugin record for each library in
-/// the "Kilnrun Libs" folder of `toolFolder` ("Shell.so", ...), as kilnrun's
-/// image does; installing the plugins then loads them.
+/// the plugin folder of `toolFolder` ("Shell", ... without the platform's
+/// suffix), as kilnrun's image does; installing the plugins then loads them.
 inline void RegisterPluginRecords(const std::string &toolFolder,
                                   std::initializer_list<const char *> libraries) {
   static kilnrun_image::Bytes resources;  // the registered table points into it
   resources.clear();
   for (const char *library : libraries) {
-    std::string path = std::string("Kilnrun Libs\\") + library;
+    std::string path = std::string(KILNRUN_LIBS_FOLDER "\\") + library + KILNRUN_PLUGIN_SUFFIX;
     kilnrun_image::Bytes data(path.begin(), path.end());
     data.push_back(0);
     kilnrun_image::AddResource(&resources, CORV_FOUR_CHAR('C', 'V', 'n', 'x'), 0, data, "");
@@ -31,7 +31,7 @@ inline void RegisterPluginRecords(const std::string &toolFolder,
 
 /// The shell plugin alone.
 inline void RegisterShellPluginRecord(const std::string &toolFolder) {
-  RegisterPluginRecords(toolFolder, {"Shell.so"});
+  RegisterPluginRecords(toolFolder, {"Shell"});
 }
 
 }  // namespace corv::testing
