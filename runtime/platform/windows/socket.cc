@@ -4,8 +4,10 @@
 // failed shows in select's exception set.
 #include "platform/socket.h"
 
-#include <windows.h>
+// Before windows.h, which would otherwise take the old winsock.h.
 #include <winsock2.h>
+
+#include <windows.h>
 
 #include <algorithm>
 #include <mutex>

@@ -1,6 +1,8 @@
-// The symbol of a code address on Windows: the export directory of the
-// module it lies in, the nearest export at or below it. Programs export all
-// their functions for this (the linker's --export-all-symbols).
+// The symbol of a code address on Windows: the function it lies in, by the
+// module's unwind table (which knows where each function begins), named by
+// the export at that very start. Programs export all their functions for
+// this (the linker's --export-all-symbols); a function that is not exported
+// has no name, rather than a neighbour's.
 #include <windows.h>
 
 #include "platform/symbol_lookup.h"
@@ -8,12 +10,11 @@
 namespace corv::platform {
 
 std::string SymbolContaining(const void *inside) {
-  HMODULE module = nullptr;
-  if (!GetModuleHandleExW(
-          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-          static_cast<const wchar_t *>(inside), &module))
-    return {};
-  auto *base = reinterpret_cast<const uint8_t *>(module);
+  DWORD64 imageBase = 0;
+  PRUNTIME_FUNCTION function =
+      RtlLookupFunctionEntry(reinterpret_cast<DWORD64>(inside), &imageBase, nullptr);
+  if (!function || imageBase == 0) return {};
+  auto *base = reinterpret_cast<const uint8_t *>(imageBase);
   auto *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
   auto *nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
   const IMAGE_DATA_DIRECTORY &directory =
@@ -23,20 +24,10 @@ std::string SymbolContaining(const void *inside) {
   auto *functions = reinterpret_cast<const DWORD *>(base + exports->AddressOfFunctions);
   auto *names = reinterpret_cast<const DWORD *>(base + exports->AddressOfNames);
   auto *ordinals = reinterpret_cast<const WORD *>(base + exports->AddressOfNameOrdinals);
-  uintptr_t target = reinterpret_cast<uintptr_t>(inside) - reinterpret_cast<uintptr_t>(base);
-  const char *best = nullptr;
-  DWORD bestAddress = 0;
-  for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
-    DWORD address = functions[ordinals[i]];
-    // Forwarded exports point into the directory itself: no code there.
-    if (address >= directory.VirtualAddress && address < directory.VirtualAddress + directory.Size)
-      continue;
-    if (address <= target && address >= bestAddress) {
-      bestAddress = address;
-      best = reinterpret_cast<const char *>(base + names[i]);
-    }
-  }
-  return best ? best : std::string();
+  for (DWORD i = 0; i < exports->NumberOfNames; ++i)
+    if (functions[ordinals[i]] == function->BeginAddress)
+      return reinterpret_cast<const char *>(base + names[i]);
+  return {};
 }
 
 }  // namespace corv::platform
