@@ -25,7 +25,8 @@ Result<SocketHandle> Listen(uint16_t port) {
   int on = 1;
   sockaddr_in local = Loopback(port);
   if (fd < 0 || setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-      bind(fd, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0 || listen(fd, SOMAXCONN) != 0) {
+      bind(fd, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0 ||
+      listen(fd, SOMAXCONN) != 0) {
     int error = errno;
     if (fd >= 0) close(fd);
     return Result<SocketHandle>::Failure(error);

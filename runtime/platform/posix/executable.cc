@@ -39,15 +39,6 @@ char PathSeparator() {
   return '/';
 }
 
-bool ReadWholeFile(const std::string &path, std::vector<uint8_t> *bytes) {
-  bytes->clear();
-  ReadableFile file(path);
-  if (!file.IsOpen()) return false;
-  uint64_t size = file.Size();
-  bytes->resize(size);
-  return size == 0 || file.ReadAt(0, bytes->data(), size);
-}
-
 bool ItemExists(const std::string &path, bool folder) {
   struct stat info;
   if (stat(path.c_str(), &info) != 0) return false;
@@ -86,11 +77,6 @@ bool ReadableFile::ReadAt(uint64_t offset, void *buffer, uint64_t length) const 
 }
 
 // Only 64-bit little-endian ELF files are executables of this platform.
-bool FindSection(const std::string &path, const char *name, FileSection *section) {
-  ReadableFile file(path);
-  return FindSection(file, name, section);
-}
-
 bool FindSection(const ReadableFile &file, const char *name, FileSection *section) {
   if (!file.IsOpen()) return false;
   Elf64_Ehdr header;

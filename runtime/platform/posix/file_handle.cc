@@ -50,12 +50,6 @@ Result<OpenedFile> OpenAndDescribeFile(const std::string &path, OpenMode mode) {
   return Result<OpenedFile>::Success(opened);
 }
 
-Result<FileHandle> OpenFile(const std::string &path, OpenMode mode) {
-  auto opened = OpenAndDescribeFile(path, mode);
-  if (!opened.ok()) return Result<FileHandle>::Failure(opened.error);
-  return Result<FileHandle>::Success(opened.value.handle);
-}
-
 Result<size_t> ReadFile(FileHandle file, void *buffer, size_t count) {
   size_t done = 0;
   while (done < count) {

@@ -1,16 +1,17 @@
 // POSIX (x86-64 Linux): low memory through MAP_32BIT and jump stubs there.
 #include "platform/memory.h"
 
+#include "platform/jump_stub.h"
+
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <mutex>
 
 namespace corv::platform {
 namespace {
 
-constexpr size_t kStubSize = 16;
+constexpr size_t kStubSize = kJumpStubSize;
 
 std::mutex gStubMutex;
 uint8_t *gStubPage = nullptr;
@@ -35,7 +36,7 @@ uint8_t *AllocateLowMemory(size_t size) {
   return static_cast<uint8_t *>(block);
 }
 
-// Each stub is `movabs rax, target; jmp rax`. The page is written while
+// Each stub jumps to its target. The page is written while
 // writable and made executable (never both) before a stub is handed out.
 uint32_t MakeLowCallStub(void *target) {
 #if defined(__x86_64__)
@@ -48,13 +49,7 @@ uint32_t MakeLowCallStub(void *target) {
   }
   if (mprotect(gStubPage, gStubPageSize, PROT_READ | PROT_WRITE) != 0) return 0;
   uint8_t *stub = gStubPage + gStubUsed;
-  uint64_t address = reinterpret_cast<uint64_t>(target);
-  stub[0] = 0x48;  // movabs rax, imm64
-  stub[1] = 0xB8;
-  std::memcpy(stub + 2, &address, sizeof address);
-  stub[10] = 0xFF;  // jmp rax
-  stub[11] = 0xE0;
-  std::memset(stub + 12, 0xCC, kStubSize - 12);
+  WriteJumpStub(stub, target);
   gStubUsed += kStubSize;
   mprotect(gStubPage, gStubPageSize, PROT_READ | PROT_EXEC);
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(stub));

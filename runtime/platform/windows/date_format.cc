@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "platform/windows/civil_days.h"
+
 #include "platform/windows/wide.h"
 
 namespace corv::platform {
@@ -13,34 +15,23 @@ namespace {
 
 constexpr int64_t kDaysFrom1904To1970 = 24107;
 
-int64_t FloorDiv(int64_t a, int64_t b) {
-  return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
-}
-
 // The clock fields of the instant, as they are (no zone conversion).
 bool FieldsOf(int64_t millisecondsFrom1904, SYSTEMTIME *time) {
   int64_t days = FloorDiv(millisecondsFrom1904, 86400000) - kDaysFrom1904To1970;
   int64_t ofDay = millisecondsFrom1904 - FloorDiv(millisecondsFrom1904, 86400000) * 86400000;
-  days += 719468;
-  int64_t era = FloorDiv(days, 146097);
-  int64_t dayOfEra = days - era * 146097;
-  int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-  int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
-  int64_t year = yearOfEra + era * 400 + (month <= 2);
+  int64_t year, month, day;
+  CivilFromDays(days, &year, &month, &day);
   if (year < 1601 || year > 30827) return false;
   *time = {};
   time->wYear = static_cast<WORD>(year);
   time->wMonth = static_cast<WORD>(month);
-  time->wDay = static_cast<WORD>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+  time->wDay = static_cast<WORD>(day);
   time->wHour = static_cast<WORD>(ofDay / 3600000);
   time->wMinute = static_cast<WORD>(ofDay / 60000 % 60);
   time->wSecond = static_cast<WORD>(ofDay / 1000 % 60);
   time->wMilliseconds = static_cast<WORD>(ofDay % 1000);
   // The day of the week, which the formats may name: 1970-01-01 was a Thursday.
-  int64_t fromEpoch = days - 719468;
-  time->wDayOfWeek = static_cast<WORD>((fromEpoch % 7 + 11) % 7);
+  time->wDayOfWeek = static_cast<WORD>((days % 7 + 11) % 7);
   return true;
 }
 

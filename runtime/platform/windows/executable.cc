@@ -35,15 +35,6 @@ char PathSeparator() {
   return '\\';
 }
 
-bool ReadWholeFile(const std::string &path, std::vector<uint8_t> *bytes) {
-  bytes->clear();
-  ReadableFile file(path);
-  if (!file.IsOpen()) return false;
-  uint64_t size = file.Size();
-  bytes->resize(size);
-  return size == 0 || file.ReadAt(0, bytes->data(), size);
-}
-
 bool ItemExists(const std::string &path, bool folder) {
   DWORD attributes = GetFileAttributesW(Wide(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
@@ -82,11 +73,6 @@ bool ReadableFile::ReadAt(uint64_t offset, void *buffer, uint64_t length) const 
     length -= got;
   }
   return true;
-}
-
-bool FindSection(const std::string &path, const char *name, FileSection *section) {
-  ReadableFile file(path);
-  return FindSection(file, name, section);
 }
 
 // A PE file: the DOS header points at the "PE" signature, after which come

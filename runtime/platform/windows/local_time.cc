@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include "platform/windows/civil_days.h"
+
 namespace corv::platform {
 namespace {
 
@@ -15,24 +17,6 @@ constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
 // the instant lies inside them too.
 constexpr int64_t kEarliest = -kSecondsFrom1601To1970 + 86400;  // 1601-01-02
 constexpr int64_t kLatest = 910670342400;                       // 30827-12-30
-
-int64_t FloorDiv(int64_t a, int64_t b) {
-  return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
-}
-
-// Year, month and day of a count of days since 1970-01-01 (proleptic
-// Gregorian calendar).
-void CivilFromDays(int64_t days, int32_t *year, int32_t *month, int32_t *day) {
-  days += 719468;
-  int64_t era = FloorDiv(days, 146097);
-  int64_t dayOfEra = days - era * 146097;
-  int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-  *day = static_cast<int32_t>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-  *month = static_cast<int32_t>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-  *year = static_cast<int32_t>(yearOfEra + era * 400 + (*month <= 2));
-}
 
 SYSTEMTIME SystemTimeOf(int64_t seconds) {
   ULARGE_INTEGER ticks;
@@ -81,7 +65,11 @@ LocalClock LocalClockAt(int64_t seconds, int32_t millisecond) {
   int64_t local = seconds + clock.gmtOffsetSeconds;
   int64_t days = FloorDiv(local, 86400);
   int64_t ofDay = local - days * 86400;
-  CivilFromDays(days, &clock.year, &clock.month, &clock.day);
+  int64_t year, month, day;
+  CivilFromDays(days, &year, &month, &day);
+  clock.year = static_cast<int32_t>(year);
+  clock.month = static_cast<int32_t>(month);
+  clock.day = static_cast<int32_t>(day);
   clock.hour = static_cast<int32_t>(ofDay / 3600);
   clock.minute = static_cast<int32_t>(ofDay / 60 % 60);
   clock.second = static_cast<int32_t>(ofDay % 60);

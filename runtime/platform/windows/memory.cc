@@ -2,15 +2,16 @@
 // 4 GiB in turn, and jump stubs there.
 #include "platform/memory.h"
 
+#include "platform/jump_stub.h"
+
 #include <windows.h>
 
-#include <cstring>
 #include <mutex>
 
 namespace corv::platform {
 namespace {
 
-constexpr size_t kStubSize = 16;
+constexpr size_t kStubSize = kJumpStubSize;
 // Where the search for free low addresses begins and the step it takes:
 // the system hands out reservations on 64 KiB boundaries.
 constexpr uintptr_t kLowStart = 0x10000000;
@@ -41,7 +42,7 @@ uint8_t *AllocateLowMemory(size_t size) {
   return nullptr;
 }
 
-// Each stub is `movabs rax, target; jmp rax`. The page is written while
+// Each stub jumps to its target. The page is written while
 // writable and made executable (never both) before a stub is handed out.
 uint32_t MakeLowCallStub(void *target) {
   if (gStubPageSize == 0) {
@@ -57,13 +58,7 @@ uint32_t MakeLowCallStub(void *target) {
   DWORD old;
   if (!VirtualProtect(gStubPage, gStubPageSize, PAGE_READWRITE, &old)) return 0;
   uint8_t *stub = gStubPage + gStubUsed;
-  uint64_t address = reinterpret_cast<uint64_t>(target);
-  stub[0] = 0x48;  // movabs rax, imm64
-  stub[1] = 0xB8;
-  std::memcpy(stub + 2, &address, sizeof address);
-  stub[10] = 0xFF;  // jmp rax
-  stub[11] = 0xE0;
-  std::memset(stub + 12, 0xCC, kStubSize - 12);
+  WriteJumpStub(stub, target);
   gStubUsed += kStubSize;
   VirtualProtect(gStubPage, gStubPageSize, PAGE_EXECUTE_READ, &old);
   FlushInstructionCache(GetCurrentProcess(), stub, kStubSize);
