@@ -20,6 +20,9 @@ void ResumeSystemClockForTest();
 /// Tests: both counters run on, moved by `shift` milliseconds (wrapping), so
 /// that "now" can lie just before the counter wraps; 0 restores them.
 void ShiftMillisecondCounterForTest(uint32_t shift);
+/// The processor time the process has used so far, in milliseconds (how
+/// tests tell sleeping from spinning).
+double ProcessorMilliseconds();
 /// Sleeps the whole process thread; 0 merely gives the processor up.
 void SleepMilliseconds(uint32_t milliseconds);
 /// Whether the Escape key is down: read without blocking from standard

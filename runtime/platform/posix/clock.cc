@@ -53,6 +53,12 @@ void ShiftMillisecondCounterForTest(uint32_t shift) {
   gShift = shift;
 }
 
+double ProcessorMilliseconds() {
+  timespec used;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+  return static_cast<double>(used.tv_sec) * 1000.0 + static_cast<double>(used.tv_nsec) / 1e6;
+}
+
 void SleepMilliseconds(uint32_t milliseconds) {
   if (milliseconds == 0) {
     sched_yield();

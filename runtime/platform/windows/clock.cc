@@ -42,6 +42,15 @@ void ShiftMillisecondCounterForTest(uint32_t shift) {
   gShift = shift;
 }
 
+double ProcessorMilliseconds() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  auto ticks = [](const FILETIME &t) {  // 100 ns
+    return static_cast<double>((uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime);
+  };
+  return (ticks(kernel) + ticks(user)) / 10000.0;
+}
+
 void SleepMilliseconds(uint32_t milliseconds) {
   if (milliseconds == 0) {
     Sleep(0);

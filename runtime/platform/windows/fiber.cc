@@ -16,6 +16,7 @@ struct Fiber {
   FiberStart start = nullptr;
   void *argument = nullptr;
   FiberStack stack;
+  std::size_t asked = 0;  // the usable stack asked for
   std::size_t reserved = 0;
   void *creator = nullptr;  // switched back to after the first, learning run
   bool finished = false;
@@ -35,7 +36,11 @@ void WINAPI FiberEntry(void *parameter) {
   auto *self = static_cast<Fiber *>(parameter);
   ULONG_PTR low = 0, high = 0;
   GetCurrentThreadStackLimits(&low, &high);
-  self->stack = {low + kSystemReserve, high};
+  // The system reserves at least its own minimum (a megabyte): the stack
+  // offered is the size asked for, as on every platform.
+  std::uintptr_t lowest = low + kSystemReserve;
+  if (self->asked < high - lowest) lowest = high - self->asked;
+  self->stack = {lowest, high};
   ::SwitchToFiber(self->creator);
   Fiber *next = self->start(self->argument);
   if (!next || next == self || next->finished) next = gThreadFiber;
@@ -70,6 +75,7 @@ Fiber *CreateFiber(std::size_t stackSize, FiberStart start, void *argument) {
   fiber->start = start;
   fiber->argument = argument;
   fiber->creator = creator->handle;
+  fiber->asked = (stackSize + page - 1) / page * page;
   fiber->handle = CreateFiberEx(0, reserve, FIBER_FLAG_FLOAT_SWITCH, FiberEntry, fiber);
   if (!fiber->handle) {
     delete fiber;
