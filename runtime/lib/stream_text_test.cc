@@ -10,6 +10,7 @@
 #include "corv/ref.h"
 #include "disk_test.h"
 #include "platform/error_codes.h"
+#include "platform/file_handle.h"
 #include "platform/file_info.h"
 #include "text_helpers.h"
 
@@ -174,8 +175,8 @@ TEST_F(TextStreamTest, WriteLineEndsLinesInTheLinesEncoding) {
   TextOutputStreamWrite(out.object(), Arg("end"));
   TextOutputStreamClose(out.object());
   TextOutputStreamWrite(out.object(), Arg("after close"));
-  EXPECT_EQ(ReadFileBytes(temp_ / "out"),
-            std::string("plain\ncrlf\r\nw\0\r\0\n\0r\r\n\r\nend", 26));
+  EXPECT_EQ(ReadFileBytes(temp_ / "out"), "plain" + std::string(corv::platform::kLineTerminator) +
+                                              std::string("crlf\r\nw\0\r\0\n\0r\r\n\r\nend", 20));
 }
 
 TEST_F(TextStreamTest, TerminatorsAreConvertedCharacterByCharacter) {
@@ -192,8 +193,10 @@ TEST_F(TextStreamTest, TerminatorsAreConvertedCharacterByCharacter) {
   TextOutputStreamWriteLine(out.object(), nullptr);  // the delimiter in its own encoding
   for (CORVstring s : {big, section, latin}) RuntimeUnlockString(s);
   TextOutputStreamClose(out.object());
+  std::string terminatorBE;  // the platform's terminator in UTF-16BE
+  for (char c : std::string(corv::platform::kLineTerminator)) terminatorBE += {'\0', c};
   EXPECT_EQ(ReadFileBytes(temp_ / "converted"),
-            std::string("\0b\0\n\xE9\xA7\0b\0\xA7\xC2\xA7", 12));
+            std::string("\0b", 2) + terminatorBE + std::string("\xE9\xA7\0b\0\xA7\xC2\xA7", 8));
 }
 
 TEST_F(TextStreamTest, CreateEmptiesAndAppendAddsOrCreates) {
