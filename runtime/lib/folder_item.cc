@@ -199,7 +199,8 @@ extern "C" CORVobject getTemporaryFolderItem(void) {
 }
 
 extern "C" CORVobject getVolume(int32_t index) {
-  return index == 0 ? NewItem("/") : nullptr;  // one volume: the root
+  std::string root = corv::platform::VolumeRoot(index);
+  return root.empty() ? nullptr : NewItem(root);
 }
 
 extern "C" CORVobject GetSpecialFolder(int32_t, int32_t code) {

@@ -70,7 +70,7 @@ const Seen kSeen[] = {
 // back afterwards.
 class ModificationDateTest : public DiskTest {
  protected:
-  void UseZone(const char *zone) { zone_.Use(zone); }
+  [[nodiscard]] bool UseZone(const char *zone) { return zone_.Use(zone); }
 
  private:
   corv::testing::ScopedTimeZone zone_;
@@ -80,9 +80,11 @@ TEST_F(ModificationDateTest, LastWriteTimeIsShownInTheLocalZoneOfThatInstant) {
   std::string path = temp_ / "stamped.txt";
   WriteFileBytes(path, "x");
   Ref<> item = Item(path);
+  int zonesUsed = 0;
   for (const Seen &seen : kSeen) {
     SCOPED_TRACE(std::string(seen.zone) + " at " + std::to_string(seen.gmtSeconds));
-    UseZone(seen.zone);
+    if (!UseZone(seen.zone)) continue;
+    ++zonesUsed;
     ASSERT_TRUE(platform::SetModificationTime(path, {seen.gmtSeconds, 250000000}).ok());
     Ref<> date = Ref<>::Adopt(folderGetModified(item.object()));
     ASSERT_TRUE(date);
@@ -98,10 +100,11 @@ TEST_F(ModificationDateTest, LastWriteTimeIsShownInTheLocalZoneOfThatInstant) {
     // The file's milliseconds are kept, as a Date made from a file time keeps them.
     EXPECT_DOUBLE_EQ(shown.totalSeconds, seen.totalSeconds + 0.25);
   }
+  if (zonesUsed == 0) GTEST_SKIP() << corv::testing::kZoneFixedAtStart;
 }
 
 TEST_F(ModificationDateTest, EveryCallGivesAFreshDateThatFollowsTheFile) {
-  UseZone("UTC");
+  if (!UseZone("UTC")) GTEST_SKIP() << corv::testing::kZoneFixedAtStart;
   std::string path = temp_ / "f.txt";
   WriteFileBytes(path, "x");
   Ref<> item = Item(path);
@@ -116,7 +119,7 @@ TEST_F(ModificationDateTest, EveryCallGivesAFreshDateThatFollowsTheFile) {
 }
 
 TEST_F(ModificationDateTest, FoldersHaveOneToo) {
-  UseZone("America/New_York");
+  if (!UseZone("America/New_York")) GTEST_SKIP() << corv::testing::kZoneFixedAtStart;
   Ref<> folder = Item(temp_ / "sub");
   ASSERT_TRUE(FolderItemCreateAsFolder(folder.object()));
   ASSERT_TRUE(platform::SetModificationTime(temp_ / "sub", {kJuly, 0}).ok());
@@ -126,7 +129,7 @@ TEST_F(ModificationDateTest, FoldersHaveOneToo) {
 }
 
 TEST_F(ModificationDateTest, MissingItemsGiveTheStartOf1904) {
-  UseZone("Australia/Lord_Howe");
+  if (!UseZone("Australia/Lord_Howe")) GTEST_SKIP() << corv::testing::kZoneFixedAtStart;
   Ref<> missing = Item(temp_ / "not-there.txt");
   ASSERT_TRUE(missing);
   Ref<> date = Ref<>::Adopt(folderGetModified(missing.object()));

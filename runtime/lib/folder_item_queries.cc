@@ -100,8 +100,10 @@ extern "C" CORVstring fileNameGetter(CORVobject item) {
 extern "C" CORVstring fileAbsolutePathGetter(CORVobject item) {
   CORVfolderItemImp *imp = ImpOf(item);
   if (!imp) return nullptr;
-  if (imp->volumeRoot || !fileDirectoryGetter(item)) return RuntimeLockString(imp->path);
-  return MakeText(PathOf(imp) + platform::kPathSeparator);
+  if (!imp->volumeRoot && !fileDirectoryGetter(item)) return RuntimeLockString(imp->path);
+  std::string path = PathOf(imp);  // a folder's path ends with the separator
+  if (path.empty() || path.back() != platform::kPathSeparator) path += platform::kPathSeparator;
+  return MakeText(path);
 }
 
 extern "C" CORVstring FileShellPathGetter(CORVobject item) {

@@ -5,7 +5,9 @@
 #include "corv/folder_item.h"
 #include "corv/stream.h"
 #include "disk_test.h"
+#include "platform/file_handle.h"
 #include "platform/file_info.h"
+#include "platform/path.h"
 
 namespace {
 
@@ -29,8 +31,9 @@ TEST_F(FolderItemWrapperTest, WritesReadsCopiesAndDeletesThroughTheMembers) {
   EXPECT_FALSE(sub->Exists());
   ASSERT_TRUE(sub->CreateAsFolder());
   EXPECT_TRUE(sub->Directory());
-  EXPECT_EQ(sub->AbsolutePath().view(), temp_ / "sub/");
-  EXPECT_EQ(sub->Parent()->AbsolutePath().view(), temp_.path() + "/");
+  const std::string separator(1, corv::platform::kPathSeparator);
+  EXPECT_EQ(sub->AbsolutePath().view(), (temp_ / "sub") + separator);
+  EXPECT_EQ(sub->Parent()->AbsolutePath().view(), temp_.path() + separator);
 
   Ref<FolderItem> file = sub->Child("notes.txt");
   Ref<corv::TextOutputStream> out = file->CreateTextFile();
@@ -42,12 +45,13 @@ TEST_F(FolderItemWrapperTest, WritesReadsCopiesAndDeletesThroughTheMembers) {
   out->Write("third");
   out->Close();
   EXPECT_EQ(out->LastErrorCode(), 0);
-  EXPECT_EQ(ReadFileBytes(temp_ / "sub/notes.txt"), "first\nsecond\r\nthird");
+  const std::string terminator = corv::platform::kLineTerminator;  // WriteLine's default
+  EXPECT_EQ(ReadFileBytes(temp_ / "sub/notes.txt"), "first" + terminator + "second\r\nthird");
 
   Ref<corv::TextInputStream> in = file->OpenAsTextFile();
   ASSERT_TRUE(in);
   EXPECT_EQ(in->ReadLine().view(), "first");
-  EXPECT_EQ(in->Position(), 6);
+  EXPECT_EQ(in->Position(), static_cast<int64_t>(5 + terminator.size()));
   EXPECT_EQ(in->ReadLine().view(), "second");
   EXPECT_FALSE(in->EndOfFile());
   EXPECT_EQ(in->ReadAll().view(), "third");

@@ -23,6 +23,10 @@ Result<std::string> CreateTemporaryFolder(const std::string &prefix);
 /// The process's current directory.
 std::string CurrentDirectory();
 
+/// The root of the `index`-th volume (from 0) that exists, as a normalised
+/// path; empty past the last one.
+std::string VolumeRoot(int32_t index);
+
 /// The folder a special-folder code stands for; empty when the code has no
 /// folder on this platform.
 std::string SpecialFolderPath(int32_t code);

@@ -6,19 +6,18 @@
 #include <optional>
 #include <string>
 
+#include "platform/test_environment.h"
+
 namespace corv::testing {
 
 class ScopedEnvironmentVariable {
  public:
   ScopedEnvironmentVariable(const char *name, const std::string &value) : name_(name) {
     if (const char *old = getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
+    platform::SetTestEnvironment(name, value.c_str());
   }
   ~ScopedEnvironmentVariable() {
-    if (old_)
-      setenv(name_.c_str(), old_->c_str(), 1);
-    else
-      unsetenv(name_.c_str());
+    platform::SetTestEnvironment(name_.c_str(), old_ ? old_->c_str() : nullptr);
   }
   ScopedEnvironmentVariable(const ScopedEnvironmentVariable &) = delete;
   ScopedEnvironmentVariable &operator=(const ScopedEnvironmentVariable &) = delete;

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <stdlib.h>
-#include <time.h>
 
+#include <optional>
 #include <string>
+
+#include "platform/test_environment.h"
 
 namespace corv::testing {
 
@@ -14,29 +16,22 @@ namespace corv::testing {
 class ScopedTimeZone {
  public:
   ScopedTimeZone() {
-    const char *old = getenv("TZ");
-    hadZone_ = old != nullptr;
-    if (old) oldZone_ = old;
+    if (const char *old = getenv("TZ")) oldZone_ = old;
   }
-  ~ScopedTimeZone() {
-    if (hadZone_)
-      setenv("TZ", oldZone_.c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-  }
+  ~ScopedTimeZone() { platform::SetTestTimeZone(oldZone_ ? oldZone_->c_str() : nullptr); }
   ScopedTimeZone(const ScopedTimeZone &) = delete;
   ScopedTimeZone &operator=(const ScopedTimeZone &) = delete;
 
-  /// A zone name ("America/New_York") or a POSIX rule ("XST-5:30").
-  void Use(const char *zone) {
-    setenv("TZ", zone, 1);
-    tzset();
-  }
+  /// A zone name ("America/New_York") or a POSIX rule ("XST-5:30"). False
+  /// where the platform cannot switch a running process to that zone.
+  [[nodiscard]] bool Use(const char *zone) { return platform::SetTestTimeZone(zone); }
 
  private:
-  bool hadZone_ = false;
-  std::string oldZone_;
+  std::optional<std::string> oldZone_;
 };
+
+/// Why a test that needs a zone Use refused skips.
+constexpr const char *kZoneFixedAtStart =
+    "this platform takes the time zone only when a process starts";
 
 }  // namespace corv::testing

@@ -16,7 +16,7 @@ namespace {
 // Runs the test body under another TZ and restores the old one afterwards.
 class ZoneTest : public corv::testing::RuntimeTest {
  protected:
-  void UseZone(const char *zone) { zone_.Use(zone); }
+  void UseZone(const char *zone) { ASSERT_TRUE(zone_.Use(zone)); }
 
   // The clock's instant as GMT seconds since 1970.
   static int64_t GMTSeconds(const corv::platform::LocalClock &c) {

@@ -44,6 +44,10 @@ std::string CurrentDirectory() {
   return buffer.data();
 }
 
+std::string VolumeRoot(int32_t index) {
+  return index == 0 ? "/" : "";  // one tree, one volume
+}
+
 std::string SpecialFolderPath(int32_t code) {
   switch (code) {
     case 1001:

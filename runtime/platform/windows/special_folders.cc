@@ -145,6 +145,16 @@ std::string CurrentDirectory() {
   return Stored(path);
 }
 
+std::string VolumeRoot(int32_t index) {
+  // Drives are counted from C:; A: and B: never are.
+  DWORD drives = GetLogicalDrives();
+  for (int drive = 2; drive < 26; ++drive) {
+    if (!(drives & (1u << drive))) continue;
+    if (index-- == 0) return std::string(1, static_cast<char>('A' + drive)) + ":";
+  }
+  return {};
+}
+
 std::string SpecialFolderPath(int32_t code) {
   if (code == 1001) return TemporaryFolder();
   if (code == 1047) return CurrentDirectory();
