@@ -10,10 +10,17 @@
 #include "core/loader.h"
 #include "corv.h"
 #include "image_builder.h"
+#include "platform/path.h"
 
 namespace {
 
 using kilnrun_image::Bytes;
+
+// A library every process of the platform has loaded, holding the C
+// library's abs, and the same name written in other letter cases.
+const bool kWindows = corv::platform::kPathSeparator == '\\';
+const char *const kCLibrary = kWindows ? "msvcrt.dll" : "libc.so.6";
+const char *const kCLibraryOtherCase = kWindows ? "MSVCRT.dll" : "LIBC.so.6";
 
 extern "C" int32_t LinkTestTarget(int32_t x) {
   return x * 2 + 1;
@@ -157,16 +164,17 @@ TEST_F(LinkImageTest, UnknownTypeBytesAreSkippedOneAtATime) {
 
 TEST_F(LinkImageTest, ExternalFunctionsArePatchedAsDisplacements) {
   Bytes link;
-  kilnrun_image::AddExternal(&link, 4, "abs", "libc.so.6");
-  kilnrun_image::AddExternal(&link, 0, "no_such_function_here", "LIBC.so.6");
+  kilnrun_image::AddExternal(&link, 4, "abs", kCLibrary);
+  kilnrun_image::AddExternal(&link, 0, "no_such_function_here", kCLibraryOtherCase);
   Link(ChainOfThree(), {}, link);
   uint32_t target = Word(12) + CodeAddress(12) + 4;
   EXPECT_EQ(Word(4) + CodeAddress(4) + 4, target);
   EXPECT_EQ(CallAt(target, -9), 9);
   auto reports = corv::TakeCapturedFailures();
   ASSERT_EQ(reports.size(), 1u);
-  EXPECT_NE(reports[0].find("Failure Condition: functionEntry\n"
-                            "Could not resolve function 'no_such_function_here' in LIBC.so.6"),
+  EXPECT_NE(reports[0].find(std::string("Failure Condition: functionEntry\n"
+                                        "Could not resolve function 'no_such_function_here' in ") +
+                            kCLibraryOtherCase),
             std::string::npos);
 }
 
@@ -200,7 +208,7 @@ TEST_F(LinkImageTest, TheImageCheckFindsWhatLinkingReports) {
   kilnrun_image::AddImport(&outside, 1, 4000, "LinkTestTarget");
   kilnrun_image::AddImport(&unknown, 1, 4, "NoSuchEntryAnywhere");
   kilnrun_image::AddImport(&loop, 0, 4, "LinkTestTarget");
-  kilnrun_image::AddExternal(&external, 4, "abs", "libc.so.6");
+  kilnrun_image::AddExternal(&external, 4, "abs", kCLibrary);
   const struct {
     Bytes code, link;
   } cases[] = {{Bytes(8, 0), outside},
