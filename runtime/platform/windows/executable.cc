@@ -106,3 +106,9 @@ bool FindSection(const ReadableFile &file, const char *name, FileSection *sectio
 }
 
 }  // namespace corv::platform
+
+// The executable's PICKLE section: kilnrun-image stamps the offset and length
+// of the appended image into it. Unstamped, it begins with "PICK". `used`
+// keeps it in every executable that contains the loader.
+__attribute__((section("PICKLE"), used)) unsigned char corvPickleSection[8] = {'P', 'I', 'C', 'K',
+                                                                               'L', 'E', 0,   0};

@@ -25,7 +25,6 @@ set(corvrt_platform_sources
   platform/windows/executable.cc
   platform/windows/date_format.cc
   platform/windows/socket.cc
-  platform/windows/process.cc
   platform/windows/detach.cc
   platform/posix/console_stream.cc
   platform/posix/stack.cc
