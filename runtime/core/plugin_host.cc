@@ -23,6 +23,7 @@
 #include "lib/string_record.h"
 #include "platform/dynamic_library.h"
 #include "platform/executable.h"
+#include "platform/path.h"
 
 namespace corv {
 namespace {
@@ -300,8 +301,7 @@ void InstallPlugins() {
     if (!resource.data && resource.length > 0) continue;
     if (resource.type == CORV_FOUR_CHAR('C', 'V', 'P', 'x')) {  // stored "xPVC"
       std::string path = DataText(resource);
-      if (!path.empty() && path[0] == platform::PathSeparator() &&
-          platform::ItemExists(path, false))
+      if (platform::IsAbsolutePath(path) && platform::ItemExists(path, false))
         LoadPlugin(path);
     } else if (resource.type == CORV_FOUR_CHAR('C', 'V', 'n', 'x')) {  // stored "xnVC"
       LoadRelativePlugin(DataText(resource));

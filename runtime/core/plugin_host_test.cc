@@ -18,11 +18,19 @@
 #include "disk_test.h"
 #include "image_builder.h"
 #include "platform/executable.h"
+#include "platform/path.h"
 #include "runtime_test.h"
 
 namespace {
 
 using kilnrun_image::Bytes;
+
+// The test plugins lie in "Test Libs" beside this program.
+std::string TestLibrary(const char *name) {
+  return corv::platform::JoinPath(
+      corv::platform::JoinPath(corv::platform::ExecutableFolder(), "Test Libs"),
+      std::string(name) + KILNRUN_PLUGIN_SUFFIX);
+}
 
 const uint32_t kRelative = CORV_FOUR_CHAR('C', 'V', 'n', 'x');
 const uint32_t kAbsolute = CORV_FOUR_CHAR('C', 'V', 'P', 'x');
@@ -40,7 +48,7 @@ class PluginHostTest : public ::testing::Test {
     corv::ResetImageTablesForTest();
     corv::ResetPluginHostForTest();
     corv::RegisterRuntimeClassDeclarations();
-    corv::SetPluginBaseFolder(TEST_PLUGIN_FOLDER);
+    corv::SetPluginBaseFolder(corv::platform::ExecutableFolder());
     corv::CaptureFailures(true);
   }
   void TearDown() override {
@@ -171,9 +179,7 @@ TEST_F(PluginHostTest, TwoPluginsRegisteringOneClassAreBothKeptNewestFirst) {
   Bytes rsrc;
   kilnrun_image::AddResource(&rsrc, kRelative, 0,
                              Text("Test Libs\\test_plugin_a" KILNRUN_PLUGIN_SUFFIX), "");
-  kilnrun_image::AddResource(
-      &rsrc, kAbsolute, 0,
-      Text(std::string(TEST_PLUGIN_FOLDER) + "/Test Libs/test_plugin_b" KILNRUN_PLUGIN_SUFFIX), "");
+  kilnrun_image::AddResource(&rsrc, kAbsolute, 0, Text(TestLibrary("test_plugin_b")), "");
   Install(rsrc);
   EXPECT_EQ(corv::PluginClassCount(), 6);
   auto which = reinterpret_cast<int32_t (*)(CORVobject)>(Lookup("Dup.Which() as Integer"));
@@ -214,7 +220,8 @@ TEST_F(PluginHostTest, LibrariesThatFailToLoadAreReportedWithTheLoadersReason) {
   for (const Case &c : cases) {
     corv::testing::ScopedTempFolder folder;
     ASSERT_TRUE(corv::platform::CreateFolder(folder / "Libs").ok());
-    corv::testing::WriteFileBytes(folder / "Libs" + "/" + c.file, c.bytes);
+    std::string library = corv::platform::JoinPath(folder / "Libs", c.file);
+    corv::testing::WriteFileBytes(library, c.bytes);
     corv::SetPluginBaseFolder(folder.path());
     corv::ResetImageTablesForTest();  // the previous case's table points into freed bytes
     Bytes rsrc;
@@ -223,8 +230,7 @@ TEST_F(PluginHostTest, LibrariesThatFailToLoadAreReportedWithTheLoadersReason) {
     EXPECT_EQ(corv::PluginClassCount(), 0) << c.file;
     auto reports = corv::TakeCapturedFailures();
     ASSERT_EQ(reports.size(), 1u) << c.file;
-    std::string lead = "Failure Condition: library\ncan't load plugin library " +
-                       (folder / "Libs") + "/" + c.file + ": ";
+    std::string lead = "Failure Condition: library\ncan't load plugin library " + library + ": ";
     size_t at = reports[0].find(lead);
     ASSERT_NE(at, std::string::npos) << reports[0];
     EXPECT_GT(reports[0].size(), at + lead.size()) << "the loader's reason is missing";
@@ -233,9 +239,7 @@ TEST_F(PluginHostTest, LibrariesThatFailToLoadAreReportedWithTheLoadersReason) {
 
 TEST_F(PluginHostTest, CarriedLibraryLoadsFromATemporaryFile) {
   Bytes library;
-  ASSERT_TRUE(corv::platform::ReadWholeFile(
-      std::string(TEST_PLUGIN_FOLDER) + "/Test Libs/test_plugin_b" KILNRUN_PLUGIN_SUFFIX,
-      &library));
+  ASSERT_TRUE(corv::platform::ReadWholeFile(TestLibrary("test_plugin_b"), &library));
   std::string name = "carried_plugin" KILNRUN_PLUGIN_SUFFIX;
   std::string blob = std::string(1, static_cast<char>(name.size())) + name +
                      std::string(library.begin(), library.end());
@@ -269,12 +273,16 @@ TEST_F(ShellPluginTest, ShellAndBase64EntriesWork) {
       reinterpret_cast<void (*)(CORVobject, CORVstring)>(Lookup("Shell.Write(s as String)"));
   ASSERT_TRUE(execute && result && write);
   CORVobject shell = RuntimeNewObject(shellClass);  // the constructor runs as initializer
-  std::string line = "printf 'a\\nb\\n'; echo err >&2";
+  // Two lines on standard output and one on standard error, in the
+  // platform's shell: only standard output is the result.
+  const bool windows = corv::platform::kPathSeparator == '\\';
+  std::string line = windows ? "echo a& echo b& echo err 1>&2" : "printf 'a\\nb\\n'; echo err >&2";
   CORVstring command =
       RuntimeCreateString(line.data(), static_cast<int32_t>(line.size()), kEncodingUTF8);
   execute(shell, command);
   CORVstring output = result(shell);
-  EXPECT_EQ(std::string(CORVStringBytes(output), CORVStringLength(output)), "a\nb\n");
+  EXPECT_EQ(std::string(CORVStringBytes(output), CORVStringLength(output)),
+            windows ? "a\r\nb\r\n" : "a\nb\n");
   RuntimeUnlockString(output);
   RuntimeUnlockString(command);
   EXPECT_RAISES(write(shell, nullptr), kRuntimeExceptionDecl);
