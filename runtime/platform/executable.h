@@ -29,8 +29,10 @@ struct FileSection {
   uint64_t offset = 0;
   uint64_t size = 0;
 };
-/// Finds the section of that name in an executable file's section table.
-/// False when the file is not such an executable or has no such section.
+/// Finds the part of an executable file that the image's location or the
+/// image itself is kept in under that name ("PICKLE", "LOADER"): on POSIX
+/// the ELF section of that name, on Windows the resource of that type.
+/// False when the file is not such an executable or has no such part.
 bool FindSection(const std::string &path, const char *name, FileSection *section);
 class ReadableFile;
 /// The same in a file already open.

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "platform/pe_resources.h"
 #include "platform/windows/wide.h"
 
 namespace corv::platform {
@@ -75,40 +76,10 @@ bool ReadableFile::ReadAt(uint64_t offset, void *buffer, uint64_t length) const 
   return true;
 }
 
-// A PE file: the DOS header points at the "PE" signature, after which come
-// the file header, the optional header and the section table; a section's
-// name is 8 bytes, padded with zeros.
+// Windows keeps what the image needs in the executable's resources: the
+// "PICKLE" and "LOADER" resources are looked up by type.
 bool FindSection(const ReadableFile &file, const char *name, FileSection *section) {
-  if (!file.IsOpen() || std::strlen(name) > IMAGE_SIZEOF_SHORT_NAME) return false;
-  IMAGE_DOS_HEADER dos;
-  if (!file.ReadAt(0, &dos, sizeof dos) || dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0)
-    return false;
-  uint64_t at = static_cast<uint64_t>(dos.e_lfanew);
-  DWORD signature;
-  IMAGE_FILE_HEADER header;
-  if (!file.ReadAt(at, &signature, sizeof signature) || signature != IMAGE_NT_SIGNATURE ||
-      !file.ReadAt(at + sizeof signature, &header, sizeof header))
-    return false;
-  uint64_t table = at + sizeof signature + sizeof header + header.SizeOfOptionalHeader;
-  for (WORD i = 0; i < header.NumberOfSections; ++i) {
-    IMAGE_SECTION_HEADER candidate;
-    if (!file.ReadAt(table + i * sizeof candidate, &candidate, sizeof candidate)) return false;
-    char candidateName[IMAGE_SIZEOF_SHORT_NAME + 1] = {};
-    std::memcpy(candidateName, candidate.Name, IMAGE_SIZEOF_SHORT_NAME);
-    if (std::strcmp(candidateName, name) != 0) continue;
-    if (candidate.SizeOfRawData == 0) return false;  // no bytes in the file
-    section->offset = candidate.PointerToRawData;
-    DWORD size = candidate.Misc.VirtualSize;
-    section->size = size != 0 && size <= candidate.SizeOfRawData ? size : candidate.SizeOfRawData;
-    return true;
-  }
-  return false;
+  return FindPeResource(file, name, section);
 }
 
 }  // namespace corv::platform
-
-// The executable's PICKLE section: kilnrun-image stamps the offset and length
-// of the appended image into it. Unstamped, it begins with "PICK". `used`
-// keeps it in every executable that contains the loader.
-__attribute__((section("PICKLE"), used)) unsigned char corvPickleSection[8] = {'P', 'I', 'C', 'K',
-                                                                               'L', 'E', 0,   0};

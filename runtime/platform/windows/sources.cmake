@@ -23,6 +23,7 @@ set(corvrt_platform_sources
   platform/windows/dynamic_library.cc
   platform/windows/symbols.cc
   platform/windows/executable.cc
+  platform/pe_resources.cc
   platform/windows/date_format.cc
   platform/windows/socket.cc
   platform/windows/detach.cc
