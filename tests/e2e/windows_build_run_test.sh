@@ -13,18 +13,10 @@ trap 'pkill -f "^[A-Z]:.*(CORV~[^ ]*\.EXE|corvane-ide-sim\.exe)" 2>/dev/null; rm
 failures=0
 cd "$work" || exit 1
 
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" != "$3" ]; then
-    printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-    failures=$((failures + 1))
-  fi
-}
+. "$(dirname "$0")/build_run_helpers.sh"
 
-mkdir -p One builds
-printf 'Type=Desktop\r\nClass=App;App.cvvclass;&h1;&h0;false\r\nBuildFlags=&h0\r\nWindowsName=OneWin\r\nLinuxX86Name=One\r\n' \
-  >One/One.cvvcp
-printf '#tag Class\r\n#tag Constant, Name = kStamp, Type = String, Default = \\"none", Scope = Public\r\n#tag EndClass\r\n' \
-  >One/App.cvvclass
+project One One  # its Windows product is OneWin.exe
+mkdir builds
 cp One/App.cvvclass App.cvvclass.before
 cat >kilnrun.conf <<CONF
 CorvanePath $(winepath -w "$sim")
