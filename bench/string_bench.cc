@@ -98,6 +98,29 @@ void BM_InStrCaselessKelvinS(benchmark::State &state) {
 }
 BENCHMARK(BM_InStrCaselessKelvinS)->Unit(benchmark::kMillisecond);
 
+// The common search of a program: a short name in a short line, as a
+// configuration reader looks for each variable in each line. The baseline
+// upper-cases both and calls std::string::find.
+const char kLine[] = "SetProperty Version 1.2.%build% for %Platform% builds";
+void BM_StdStringCaselessShort(benchmark::State &state) {
+  auto upper = [](std::string s) {
+    for (char &c : s)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+  };
+  std::string line(kLine), find("%platform%");
+  for (auto _ : state) benchmark::DoNotOptimize(upper(line).find(upper(find)));
+}
+BENCHMARK(BM_StdStringCaselessShort);
+
+void BM_InStrCaselessShort(benchmark::State &state) {
+  String line(kLine), find("%platform%");
+  if (corv::InStr(line, find) != static_cast<int32_t>(std::string(kLine).find("%Platform%")) + 1)
+    state.SkipWithError("InStr gives a wrong position");
+  for (auto _ : state) benchmark::DoNotOptimize(corv::InStr(line, find));
+}
+BENCHMARK(BM_InStrCaselessShort);
+
 void BM_StdStringReplaceAll(benchmark::State &state) {
   const std::string &t = Text();
   const std::string from = "gamma", to = "GAMMA-RAY";

@@ -11,6 +11,9 @@ namespace {
 // read once. Otherwise the search runs over the window while its bytes are
 // still in the cache.
 constexpr size_t kCountWindow = 64 * 1024;
+// Below this many bytes, a search and a count of what lies before its match
+// are quicker than finding the anchor first.
+constexpr size_t kAnchoredFrom = 1024;
 
 // The 1-based character position of the first match at or after byte
 // `from`, a character start with `before` characters ahead of it; 0 if none.
@@ -24,7 +27,7 @@ int32_t FindUTF8Counting(const corv::Matcher &matcher, std::string_view text, si
   size_t margin = 4 * findSize;
   unsigned char folded = 0, fold = 0;
   size_t reach = 0;
-  bool anchored = matcher.Anchor(&folded, &fold, &reach);
+  bool anchored = n - from > kAnchoredFrom && matcher.Anchor(&folded, &fold, &reach);
   // The character start at or before `at`, but not before `floor`.
   auto startBack = [&](size_t at, size_t floor) {
     while (at > floor && !corv::IsCharStart(bytes[at])) --at;

@@ -62,17 +62,26 @@ int ByteRank(unsigned char b) {
   return ranks[b];
 }
 
+// The place of the find's rarest byte: the first of the rarest, unless the
+// last byte is as rare.
 size_t RarestIndex(const unsigned char *p, size_t m, const unsigned char *fold) {
+  auto rank = [&](size_t i) { return ByteRank(fold ? AsciiLower(p[i]) : p[i]); };
   size_t best = m - 1;
-  for (size_t i = 0; i < m; ++i)
-    if (ByteRank(fold ? AsciiLower(p[i]) : p[i]) < ByteRank(fold ? AsciiLower(p[best]) : p[best]))
+  int bestRank = rank(best);
+  for (size_t i = 0; i + 1 < m; ++i)
+    if (int r = rank(i); r < bestRank) {
       best = i;
+      bestRank = r;
+    }
   return best;
 }
 
 // How far one look for a byte goes, at first and at most, before the
 // search checks its place.
 constexpr size_t kFirstLookAhead = 1024;
+// Up to this many candidate places, a plain folded scan finds a match
+// sooner than the skip table is built.
+constexpr size_t kDirectScanLimit = 64;
 constexpr size_t kLookAheadWindow = 64 * 1024;
 
 // The look-ahead for one byte: each look stops after a window and hands
@@ -290,25 +299,42 @@ Matcher::Matcher(uint32_t encoding, std::string_view find, bool caseless)
   mode_ = kFoldedBytes;
   fold_ = units_.kind == CharUnits::kUTF8 || encoding == kEncodingASCII ? AsciiFoldTable()
                                                                         : UpperByteTable(encoding);
+  for (char &c : find_) c = static_cast<char>(fold_[static_cast<unsigned char>(c)]);
+}
+
+// Most searches are short (a name in a line) and end before the rarest byte
+// and the skip table would pay for themselves, so each waits for the first
+// scan that needs it.
+void Matcher::FindRareBytes() const {
+  // The rarest byte of the find, and the (at most two) bytes that fold to it.
+  rareIndex_ =
+      RarestIndex(reinterpret_cast<const unsigned char *>(find_.data()), find_.size(), fold_);
+  unsigned char rare = static_cast<unsigned char>(find_[rareIndex_]);
+  rareCount_ = 0;
+  if (fold_ == AsciiFoldTable()) {
+    rareBytes_[rareCount_++] = rare;
+    if (rare >= 'A' && rare <= 'Z') rareBytes_[rareCount_++] = AsciiLower(rare);
+  } else {
+    for (int b = 0; b < 256; ++b)
+      if (fold_[b] == rare) {
+        if (rareCount_ == 2) {
+          rareCount_ = 0;  // more than two: the skip table alone
+          break;
+        }
+        rareBytes_[rareCount_++] = static_cast<unsigned char>(b);
+      }
+  }
+  rareFound_ = true;
+}
+
+void Matcher::BuildSkipTable() const {
   size_t m = find_.size();
-  for (size_t &s : skip_) s = m;
   // Every byte that folds like a byte of the find gets that byte's skip.
   size_t foldedSkip[256];
   for (size_t &s : foldedSkip) s = m;
-  for (size_t i = 0; i + 1 < m; ++i)
-    foldedSkip[fold_[static_cast<unsigned char>(find_[i])]] = m - 1 - i;
+  for (size_t i = 0; i + 1 < m; ++i) foldedSkip[static_cast<unsigned char>(find_[i])] = m - 1 - i;
   for (int b = 0; b < 256; ++b) skip_[b] = foldedSkip[fold_[b]];
-  for (char &c : find_) c = static_cast<char>(fold_[static_cast<unsigned char>(c)]);
-  // The rarest byte of the find, and the (at most two) bytes that fold to it.
-  rareIndex_ = RarestIndex(reinterpret_cast<const unsigned char *>(find_.data()), m, fold_);
-  for (int b = 0; b < 256; ++b)
-    if (fold_[b] == static_cast<unsigned char>(find_[rareIndex_])) {
-      if (rareCount_ == 2) {
-        rareCount_ = 0;  // more than two: the skip table alone
-        break;
-      }
-      rareBytes_[rareCount_++] = static_cast<unsigned char>(b);
-    }
+  skipBuilt_ = true;
 }
 
 bool Matcher::Next(std::string_view text, size_t from, size_t *start, size_t *end) const {
@@ -354,6 +380,8 @@ bool Matcher::Anchor(unsigned char *folded, unsigned char *fold, size_t *reach) 
       *fold = 0;
       return true;
     case kFoldedBytes:
+      if (find_.empty()) return false;
+      if (!rareFound_) FindRareBytes();
       *reach = rareIndex_;
       break;
     case kUTF8:
@@ -381,6 +409,16 @@ bool Matcher::NextFoldedBytes(std::string_view text, size_t from, size_t *start)
     return true;
   };
   size_t pos = from;
+  const unsigned char last = p[m - 1];
+  if (n - m + 1 - pos <= kDirectScanLimit) {
+    for (; pos + m <= n; ++pos)
+      if (fold_[h[pos + m - 1]] == last && matchesAt(pos)) {
+        *start = pos;
+        return true;
+      }
+    return false;
+  }
+  if (!rareFound_) FindRareBytes();
   if (rareCount_ > 0 && m > 1) {
     // Leapfrog over the next occurrence of each byte that folds to the
     // find's rarest one.
@@ -406,7 +444,7 @@ bool Matcher::NextFoldedBytes(std::string_view text, size_t from, size_t *start)
       }
     }
   }
-  const unsigned char last = p[m - 1];
+  if (!skipBuilt_) BuildSkipTable();
   while (pos + m <= n) {
     unsigned char c = h[pos + m - 1];
     if (fold_[c] == last) {

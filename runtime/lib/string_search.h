@@ -59,6 +59,8 @@ class Matcher {
  private:
   enum Mode { kNothing, kExact, kExactUnits, kFoldedBytes, kUTF8, kWide, kDoubleByte };
   bool NextFoldedBytes(std::string_view text, size_t from, size_t *start) const;
+  void FindRareBytes() const;
+  void BuildSkipTable() const;
   bool NextUTF8(std::string_view text, size_t from, size_t *start, size_t *end) const;
   bool NextUTF8Anchored(std::string_view text, size_t from, size_t *start, size_t *end) const;
   bool NextWide(std::string_view text, size_t from, size_t *start) const;
@@ -69,16 +71,19 @@ class Matcher {
   CharUnits units_;
   WideUnits wide_;
   const unsigned char *fold_ = nullptr;  // kFoldedBytes, kDoubleByte: byte upper case
-  size_t skip_[256];                     // kFoldedBytes
-  std::vector<uint32_t> folded_;         // kUTF8, kWide: the find, upper-cased
-  bool firstLead_[256] = {};             // kUTF8: lead bytes that may begin a match
+  // kFoldedBytes: the skip table and the rare bytes below, made by the
+  // first scan that needs them (a matcher is one search's, never shared).
+  mutable bool skipBuilt_ = false, rareFound_ = false;
+  mutable size_t skip_[256];
+  std::vector<uint32_t> folded_;  // kUTF8, kWide: the find, upper-cased
+  bool firstLead_[256] = {};      // kUTF8: lead bytes that may begin a match
   // kFoldedBytes: the rarest byte's place in the find and the (at most two)
   // bytes that fold to it. kUTF8: the rarest character that only ASCII
   // matches, as its place in folded_ and its two letter cases (no anchor
   // when rareCount_ is 0).
-  size_t rareIndex_ = 0;
-  unsigned char rareBytes_[2] = {};
-  int rareCount_ = 0;
+  mutable size_t rareIndex_ = 0;
+  mutable unsigned char rareBytes_[2] = {};
+  mutable int rareCount_ = 0;
 };
 
 }  // namespace corv

@@ -178,9 +178,11 @@ TEST_F(SearchTest, CaselessMatcherAgreesWithAPlainModel) {
     std::string find;
     for (size_t m = 1 + rng() % 6; find.size() < m;) find.push_back("abAB sS"[rng() % 7]);
     corv::Matcher matcher(kEncodingUTF8, find, true);
+    // Short texts take the plain scan, long ones the look-ahead and the skip table.
+    size_t length = round % 2 ? text.size() : 1 + rng() % 120;
     size_t from = rng() % 100, begin, end;
-    size_t expected = folded.find(upper(find), from);
-    bool found = matcher.Next(text, from, &begin, &end);
+    size_t expected = std::string_view(folded).substr(0, length).find(upper(find), from);
+    bool found = matcher.Next(std::string_view(text).substr(0, length), from, &begin, &end);
     ASSERT_EQ(found, expected != std::string::npos) << find;
     if (found) {
       EXPECT_EQ(begin, expected) << find;
