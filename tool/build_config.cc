@@ -7,6 +7,7 @@
 #include "corv/console.h"
 #include "corv/date.h"
 #include "corv/exception.h"
+#include "corv/name_index.h"
 #include "corv/target.h"
 #include "source_control.h"
 
@@ -53,6 +54,7 @@ namespace {
 struct Reader {
   Ref<Dictionary> keys;  // key name -> its index in kKeys
   Ref<Dictionary> variables;
+  corv::NameIndex variableNames;  // the variables' names, by their index
   Ref<Project> project;
   String buildsDirectory;
   String postBuildScript;
@@ -208,12 +210,71 @@ bool IsComment(const String &line) {
   return line.empty() || Left(line, 1) == "#" || Left(line, 1) == "'" || Left(line, 2) == "//";
 }
 
+// One step of ExpandVariables: the i-th variable's name in the text replaced
+// by its value. False when the name is not in the text.
+bool ReplaceVariable(const Ref<Dictionary> &variables, int32_t i, String *text) {
+  String name = variables->Key(i).StringValue();
+  // Most variables are not in the text: one search tells.
+  if (InStr(*text, name) == 0) return false;
+  String value = variables->ValueByIndex(i).StringValue();
+  // Variables that repeat each other grow a text exponentially: it stops
+  // being a configuration long before it fills memory.
+  int64_t found = corv::CountFields(*text, name) - 1;
+  int64_t growth = int64_t{corv::LenB(value)} - corv::LenB(name);
+  if (found > 0 && growth > 0 && corv::LenB(*text) + found * growth > kLongestExpansion)
+    corv::RaiseNew(&kOutOfMemoryExceptionDecl);
+  *text = ReplaceAll(*text, name, value);
+  return true;
+}
+
+// Each value of `target` replaced by what `expand` makes of it, in key order.
+template <typename Expand>
+void ExpandValues(const Ref<Dictionary> &target, Expand expand) {
+  int32_t count = target->Count();
+  for (int32_t i = 0; i < count; ++i) {
+    corv::Variant key = target->Key(i);
+    target->Value(key, expand(target->ValueByIndex(i).StringValue()));
+  }
+}
+
+// ExpandVariables with the reader's variables, to the same result. A text
+// is searched only for the variables that the index of their names finds
+// possible in it, so that a configuration of thousands of variables does
+// not search every line for each of them. The reader never removes a
+// variable, so each keeps its index.
+String ExpandReaderVariables(Reader &reader, const String &text) {
+  corv::NameIndex &names = reader.variableNames;
+  int32_t count = reader.variables->Count();
+  while (names.Count() < count) names.Add(reader.variables->Key(names.Count()).StringValue());
+  String expanded = text;
+  // A replacement changes the text, which the index then reads again. That
+  // costs about as much as searching it for kLookAgain variables: once the
+  // readings would cost more than searching for every variable left, the
+  // rest are searched for one by one, as ExpandVariables does.
+  constexpr int32_t kLookAgain = 32;
+  int32_t readings = 0;
+  for (int32_t from = 0; from < count;) {
+    if (int64_t{++readings} * kLookAgain > count - from) {
+      for (int32_t i = from; i < count; ++i) ReplaceVariable(reader.variables, i, &expanded);
+      break;
+    }
+    int32_t next = count;
+    for (int32_t i : names.Candidates(expanded, from)) {
+      if (!ReplaceVariable(reader.variables, i, &expanded)) continue;
+      next = i + 1;  // the text has changed: the later variables are looked for in it anew
+      break;
+    }
+    from = next;
+  }
+  return expanded;
+}
+
 void ProcessLine(Reader &reader, String line) {
   line = Trim(line);
   if (IsComment(line)) return;
   line = ReplaceAll(line, corv::Chr(9), " ");
   // Every variable's name holds a "%": a line without one has none to expand.
-  if (corv::InStrB(1, line, "%") > 0) line = ExpandVariables(reader.variables, line);
+  if (corv::InStrB(1, line, "%") > 0) line = ExpandReaderVariables(reader, line);
   String key = line, value;
   int32_t space = InStr(line, " ");
   if (space > 0) {
@@ -273,8 +334,9 @@ bool ReadOpenedFile(const Ref<corv::TextInputStream> &stream, Reader &reader) {
     String revision = RevisionOf(project);
     corv::Assign(&project->revision, revision);
     reader.variables->Value("%svnrevision%", revision);
-    ExpandDictionary(Ref<Dictionary>::Share(project->properties), reader.variables);
-    ExpandDictionary(Ref<Dictionary>::Share(project->constants), reader.variables);
+    auto expand = [&](const String &value) { return ExpandReaderVariables(reader, value); };
+    ExpandValues(Ref<Dictionary>::Share(project->properties), expand);
+    ExpandValues(Ref<Dictionary>::Share(project->constants), expand);
   }
   return true;
 }
@@ -370,28 +432,12 @@ Ref<FolderItem> ResolvePath(const Ref<FolderItem> &base, const String &path) {
 String ExpandVariables(const Ref<Dictionary> &variables, const String &text) {
   String expanded = text;
   int32_t count = variables->Count();
-  for (int32_t i = 0; i < count; ++i) {
-    String name = variables->Key(i).StringValue();
-    // Most variables are not in the text: one search tells.
-    if (InStr(expanded, name) == 0) continue;
-    String value = variables->ValueByIndex(i).StringValue();
-    // Variables that repeat each other grow a text exponentially: it stops
-    // being a configuration long before it fills memory.
-    int64_t found = corv::CountFields(expanded, name) - 1;
-    int64_t growth = int64_t{corv::LenB(value)} - corv::LenB(name);
-    if (found > 0 && growth > 0 && corv::LenB(expanded) + found * growth > kLongestExpansion)
-      corv::RaiseNew(&kOutOfMemoryExceptionDecl);
-    expanded = ReplaceAll(expanded, name, value);
-  }
+  for (int32_t i = 0; i < count; ++i) ReplaceVariable(variables, i, &expanded);
   return expanded;
 }
 
 void ExpandDictionary(const Ref<Dictionary> &target, const Ref<Dictionary> &variables) {
-  int32_t count = target->Count();
-  for (int32_t i = 0; i < count; ++i) {
-    corv::Variant key = target->Key(i);
-    target->Value(key, ExpandVariables(variables, target->ValueByIndex(i).StringValue()));
-  }
+  ExpandValues(target, [&](const String &value) { return ExpandVariables(variables, value); });
 }
 
 bool PlatformMatches(const String &tag) {

@@ -233,14 +233,34 @@ TEST_F(BuildConfigTest, VariablesAndDefine) {
       {"Define w inner\nDefine v <%w%>\nDefine w other", "<inner>"},
       {"Define v %today.date%", today.c_str()},
       {"Define v %svnrevision%", ""},  // values see the revision: none without tools
+      // A value that brings in an earlier variable's name keeps it.
+      {"Define a %a%\nDefine v x%a%y", "x%a%y"},
+      // Lines have no declared encoding: names match their bytes, ASCII letters in any case.
+      {"Define caf\xC3\xA9 bytes\nDefine v %CAF\xC3\xA9%", "bytes"},
+      {"Define \xE2\x84\xAA kelvin\nDefine v %k%", "%k%"},
   };
+  // Each case also after a hundred other variables, which the reader
+  // expands through the index of their names rather than one by one.
+  std::string others;
+  for (int i = 0; i < 100; ++i) others += "Define other" + std::to_string(i) + " x\n";
   for (const Case &c : cases) {
-    SCOPED_TRACE(c.lines);
-    ASSERT_TRUE(Read(std::string(c.lines) +
-                     "\n<project>\nFile MyApp/MyApp.cvvcp\nSetConstant k %v%\n"
-                     "</project>\n"));
-    EXPECT_EQ(Entry(BuildConfig::Projects(0)->constants, "k"), c.value);
+    for (const std::string &before : {std::string(), others}) {
+      SCOPED_TRACE(c.lines);
+      ASSERT_TRUE(Read(before + c.lines +
+                       "\n<project>\nFile MyApp/MyApp.cvvcp\nSetConstant k %v%\n"
+                       "</project>\n"));
+      EXPECT_EQ(Entry(BuildConfig::Projects(0)->constants, "k"), c.value);
+    }
   }
+  // A thousand variables, each naming the next: a line's names are replaced
+  // in the variables' order, and each replacement may bring in a later one.
+  std::string many;
+  for (int i = 0; i < 1000; ++i)
+    many += "Define v" + std::to_string(i) + " <%v" + std::to_string(i + 1) + "%>\n";
+  ASSERT_TRUE(Read(many + "Define v1000 end\n<project>\nFile MyApp/MyApp.cvvcp\n"
+                          "SetConstant k %V998%%v0%%v999%\n</project>\n"));
+  EXPECT_EQ(Entry(BuildConfig::Projects(0)->constants, "k"),
+            "<<end>>" + std::string(1000, '<') + "end" + std::string(1000, '>') + "<end>");
   // A variable is not seen before its Define, and %svnrevision% only in values.
   ASSERT_TRUE(
       Read("<project>\nFile MyApp/MyApp.cvvcp\nAppClass %v%%svnrevision%\n"

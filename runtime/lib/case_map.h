@@ -68,6 +68,11 @@ inline std::string AsciiLowerCopy(std::string_view text) {
 /// Decodes one character at *p and advances *p (never past end): a lead
 /// below 0x80 is one byte, 110xxxxx two, 1110xxxx three, anything else
 /// four; the low bits are assembled without validation.
+/// The bytes DecodeUTF8 takes for a character with this lead, when the
+/// text holds them.
+constexpr int UTF8SequenceLength(unsigned char lead) {
+  return lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : 4;
+}
 inline uint32_t DecodeUTF8(const unsigned char **p, const unsigned char *end) {
   const unsigned char *s = *p;
   unsigned char lead = *s;
@@ -75,7 +80,7 @@ inline uint32_t DecodeUTF8(const unsigned char **p, const unsigned char *end) {
     *p = s + 1;
     return lead;
   }
-  int extra = (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : 3;
+  int extra = UTF8SequenceLength(lead) - 1;
   uint32_t ch = lead & (extra == 1 ? 0x1F : extra == 2 ? 0x0F : 0x07);
   ++s;
   for (int i = 0; i < extra && s < end; ++i, ++s) ch = (ch << 6) | (*s & 0x3F);

@@ -1,4 +1,4 @@
-// InStr, InStrB, Replace, ReplaceAll and ReplaceLineEndings.
+// InStr, InStrB, Replace, ReplaceAll, ReplaceLineEndings and the name index.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "corv.h"
+#include "corv/name_index.h"
 #include "lib/encoding.h"
 #include "lib/string_search.h"
 #include "lib/string_test_util.h"
@@ -409,4 +410,58 @@ TEST_F(SearchTest, CaselessSearchFindsMatchesFarBeyondTheLookAheadWindow) {
   String repeated(runs);
   EXPECT_EQ(corv::CountFields(repeated, "gamma"), 3003);
   EXPECT_EQ(corv::CountFields(corv::ReplaceAll(repeated, "GAMMA", "-"), "-"), 3003);
+}
+
+// Every name InStr finds in a text is a candidate of the index, whatever
+// the letters (the Kelvin sign and the long s match "k" and "s"), broken
+// UTF-8 (a name cut inside a character matches the start of another),
+// names longer than the index's window, texts and names of no declared
+// encoding (searched byte for byte) or of another code; and the index does
+// filter: a text that holds none of a thousand names has no candidate.
+TEST_F(SearchTest, NameIndexCandidatesHoldEveryNameInStrFinds) {
+  const char *pieces[] = {"%",    "a",    "A",        "k",        "K",        "\xE2\x84\xAA",
+                          "s",    "S",    "\xC5\xBF", "\xC3\xA9", "\xC3\x89", "\xE2",
+                          "\xC3", "\x80", "\xF0",     "i",        "I",        "\xC4\xB1"};
+  std::mt19937 rng(23);
+  auto draw = [&](size_t count) {
+    std::string out;
+    for (size_t i = 0; i < count; ++i) out += pieces[rng() % std::size(pieces)];
+    return out;
+  };
+  for (int round = 0; round < 400; ++round) {
+    corv::NameIndex index;
+    std::vector<String> names;
+    for (int i = 0; i < 24; ++i) {
+      std::string name = i % 8 == 7 ? std::string(40, 'k') + draw(2) : draw(1 + rng() % 4);
+      uint32_t code = i == 5   ? CodePage(1252)
+                      : i == 6 ? uint32_t{kEncodingUnknown}
+                               : uint32_t{kEncodingUTF8};
+      names.push_back(i == 4 ? String() : String(name, code));
+      index.Add(names.back());
+    }
+    std::string body = draw(rng() % 60);
+    if (round % 3 == 0) body += std::string(names[7].view());  // a long name, whole
+    bool undeclared = round % 2 == 1;
+    String text(body, undeclared ? kEncodingUnknown : kEncodingUTF8);
+    int32_t from = static_cast<int32_t>(rng() % 4);
+    std::vector<int32_t> candidates = index.Candidates(text, from);
+    EXPECT_TRUE(std::is_sorted(candidates.begin(), candidates.end()));
+    for (int32_t i = 0; i < index.Count(); ++i) {
+      bool candidate = std::find(candidates.begin(), candidates.end(), i) != candidates.end();
+      if (i < from) {
+        EXPECT_FALSE(candidate) << i;
+        continue;
+      }
+      if (corv::InStr(text, names[i]) > 0) {
+        EXPECT_TRUE(candidate) << i << " in " << body << (undeclared ? " (undeclared)" : "");
+      }
+    }
+  }
+  corv::NameIndex many;
+  for (int i = 0; i < 1000; ++i) many.Add(String("%name" + std::to_string(i) + "%"));
+  for (uint32_t code : {kEncodingUTF8, kEncodingUnknown}) {
+    EXPECT_TRUE(many.Candidates(String("SetProperty %NAME1% and %name999% 100%", code), 0) ==
+                (std::vector<int32_t>{1, 999}));
+    EXPECT_TRUE(many.Candidates(String("%nam% %name%", code), 0).empty());
+  }
 }
