@@ -46,10 +46,14 @@ class NameIndex {
   };
 
   int32_t count_ = 0;
-  Keys byCharacters_;  // UTF-8 names: their characters as a UTF-8 search compares them
-  Keys byBytes_;       // every name: its bytes as a search of undeclared text compares them
-  Keys
-      undeclaredBytes_;  // names of no declared encoding, which UTF-8 text is searched bytewise for
+  // UTF-8 names by their characters, as a UTF-8 search compares them.
+  Keys byCharacters_;
+  // Every name by its bytes, as a search of text of no declared encoding
+  // compares them.
+  Keys byBytes_;
+  // Names of no declared encoding by their bytes: UTF-8 text is searched
+  // for them byte by byte.
+  Keys undeclaredBytes_;
   std::vector<int32_t> empty_;           // found in every text
   std::vector<int32_t> unjudgedInUTF8_;  // names of other encodings, or cut inside a character
 };
