@@ -89,6 +89,42 @@ void BM_InStrCaseless(benchmark::State &state) {
 }
 BENCHMARK(BM_InStrCaseless)->Unit(benchmark::kMillisecond);
 
+// A text that nearly repeats a long find: 768 KiB of "%a%" and a find of
+// 16 Ki of them with "%b%" at its end, found nowhere. Comparing the find
+// again at each place would take about 12 G byte comparisons.
+struct NearRepeats {
+  std::string text, find;
+  NearRepeats() {
+    for (int i = 0; i < 256 * 1024; ++i) text += "%a%";
+    for (int i = 0; i + 1 < 16 * 1024; ++i) find += "%a%";
+    find += "%b%";
+  }
+};
+const NearRepeats &NearRepeatsCase() {
+  static const NearRepeats c;
+  return c;
+}
+
+void BM_MemmemNearRepeats(benchmark::State &state) {
+  const NearRepeats &c = NearRepeatsCase();
+  for (auto _ : state)
+    benchmark::DoNotOptimize(memmem(c.text.data(), c.text.size(), c.find.data(), c.find.size()));
+}
+BENCHMARK(BM_MemmemNearRepeats)->Unit(benchmark::kMillisecond);
+
+void BM_InStrBNearRepeats(benchmark::State &state) {
+  String text(NearRepeatsCase().text), find(NearRepeatsCase().find);
+  for (auto _ : state) benchmark::DoNotOptimize(corv::InStrB(1, text, find));
+}
+BENCHMARK(BM_InStrBNearRepeats)->Unit(benchmark::kMillisecond);
+
+void BM_InStrCaselessNearRepeats(benchmark::State &state) {
+  String text(NearRepeatsCase().text), find(NearRepeatsCase().find);
+  if (corv::InStr(text, find) != 0) state.SkipWithError("InStr finds what is not there");
+  for (auto _ : state) benchmark::DoNotOptimize(corv::InStr(text, find));
+}
+BENCHMARK(BM_InStrCaselessNearRepeats)->Unit(benchmark::kMillisecond);
+
 void BM_InStrCaselessKelvinS(benchmark::State &state) {
   String find("HAYSTACK Marker STONE");
   if (corv::InStr(1, TextString(), find) != CharacterPosition(kNeedleKS))

@@ -109,9 +109,63 @@ class LookAhead {
 };
 
 // Too many false candidates for the rare byte: the skip table does better.
-
 bool TooManyMisses(size_t misses, size_t scanned) {
   return misses > 16 && misses * 32 > scanned;
+}
+
+// The comparisons a scan may make before it hands over to FindLinear: four
+// for each byte it has passed and each byte of the find. A usual text
+// rejects a candidate place at its first byte or two; a text that nearly
+// repeats a long find does not, and comparing the find again at each place
+// would make the search quadratic.
+class CompareBudget {
+ public:
+  CompareBudget(size_t from, size_t findSize) : from_(from), findSize_(findSize) {}
+  /// Counts `compared` more bytes at place `at`; true once overspent.
+  bool Spend(size_t compared, size_t at) {
+    spent_ += compared;
+    return spent_ > 4 * (at - from_ + findSize_);
+  }
+
+ private:
+  size_t from_, findSize_, spent_ = 0;
+};
+
+// Knuth, Morris and Pratt's scan over the text's bytes mapped by `fold`
+// (the find already folded) or exact (no fold): linear in the text and the
+// find, whatever they hold.
+size_t FindLinear(std::string_view text, std::string_view find, size_t from,
+                  const unsigned char *fold) {
+  size_t m = find.size(), n = text.size();
+  auto *p = reinterpret_cast<const unsigned char *>(find.data());
+  auto *h = reinterpret_cast<const unsigned char *>(text.data());
+  // border[i]: the length of the longest proper prefix of find[0..i] that
+  // is also its suffix, where a mismatch after i + 1 bytes resumes.
+  std::vector<size_t> border(m, 0);
+  for (size_t i = 1, k = 0; i < m; ++i) {
+    while (k > 0 && p[i] != p[k]) k = border[k - 1];
+    if (p[i] == p[k]) ++k;
+    border[i] = k;
+  }
+  for (size_t i = from, k = 0; i < n; ++i) {
+    unsigned char c = fold ? fold[h[i]] : h[i];
+    while (k > 0 && c != p[k]) k = border[k - 1];
+    if (c == p[k] && ++k == m) return i + 1 - m;
+  }
+  return kNotFound;
+}
+
+// How many bytes of the (folded) find match the text's at `at`, up to the
+// first that differs; m when all do.
+size_t MatchingBytes(const unsigned char *h, size_t at, const unsigned char *p, size_t m,
+                     const unsigned char *fold) {
+  size_t i = 0;
+  if (fold) {
+    while (i < m && fold[h[at + i]] == p[i]) ++i;
+  } else {
+    while (i < m && h[at + i] == p[i]) ++i;
+  }
+  return i;
 }
 
 size_t HorspoolScan(std::string_view text, std::string_view find, size_t from) {
@@ -122,10 +176,15 @@ size_t HorspoolScan(std::string_view text, std::string_view find, size_t from) {
   for (size_t i = 0; i + 1 < m; ++i) skip[p[i]] = m - 1 - i;
   auto *h = reinterpret_cast<const unsigned char *>(text.data());
   const unsigned char last = p[m - 1];
+  CompareBudget budget(from, m);
   size_t pos = from;
   while (pos + m <= n) {
     unsigned char c = h[pos + m - 1];
-    if (c == last && std::memcmp(h + pos, p, m - 1) == 0) return pos;
+    if (c == last) {
+      size_t same = MatchingBytes(h, pos, p, m - 1, nullptr);
+      if (same == m - 1) return pos;
+      if (budget.Spend(same + 1, pos)) return FindLinear(text, find, pos + 1, nullptr);
+    }
     pos += skip[c];
   }
   return kNotFound;
@@ -189,12 +248,15 @@ size_t FindBytesSkipTable(std::string_view text, std::string_view find, size_t f
   auto *p = reinterpret_cast<const unsigned char *>(find.data());
   auto *h = reinterpret_cast<const unsigned char *>(text.data());
   size_t r = RarestIndex(p, m, nullptr), misses = 0;
+  CompareBudget budget(from, m);
   for (size_t pos = from; pos + m <= n;) {
     auto *hit = static_cast<const unsigned char *>(std::memchr(h + pos + r, p[r], n - m + 1 - pos));
     if (!hit) return kNotFound;
     size_t start = static_cast<size_t>(hit - h) - r;
-    if (std::memcmp(h + start, p, m) == 0) return start;
+    size_t same = MatchingBytes(h, start, p, m, nullptr);
+    if (same == m) return start;
     pos = start + 1;
+    if (budget.Spend(same + 1, start)) return FindLinear(text, find, pos, nullptr);
     if (TooManyMisses(++misses, pos - from)) return HorspoolScan(text, find, pos);
   }
   return kNotFound;
@@ -403,21 +465,24 @@ bool Matcher::NextFoldedBytes(std::string_view text, size_t from, size_t *start)
   auto *h = reinterpret_cast<const unsigned char *>(text.data());
   auto *p = reinterpret_cast<const unsigned char *>(find_.data());
   if (m > n || from > n - m) return false;
-  auto matchesAt = [&](size_t at) {
-    for (size_t i = 0; i < m; ++i)
-      if (fold_[h[at + i]] != p[i]) return false;
-    return true;
-  };
   size_t pos = from;
   const unsigned char last = p[m - 1];
   if (n - m + 1 - pos <= kDirectScanLimit) {
     for (; pos + m <= n; ++pos)
-      if (fold_[h[pos + m - 1]] == last && matchesAt(pos)) {
+      if (fold_[h[pos + m - 1]] == last && MatchingBytes(h, pos, p, m, fold_) == m) {
         *start = pos;
         return true;
       }
     return false;
   }
+  CompareBudget budget(from, m);
+  // Past the budget, the rest of the text is scanned in linear time.
+  auto rest = [&](size_t at) {
+    at = FindLinear(text, find_, at, fold_);
+    if (at == kNotFound) return false;
+    *start = at;
+    return true;
+  };
   if (!rareFound_) FindRareBytes();
   if (rareCount_ > 0 && m > 1) {
     // Leapfrog over the next occurrence of each byte that folds to the
@@ -432,10 +497,12 @@ bool Matcher::NextFoldedBytes(std::string_view text, size_t from, size_t *start)
     while (true) {
       size_t at = a < b ? a : b;
       if (at == kNotFound) return false;
-      if (matchesAt(at)) {
+      size_t same = MatchingBytes(h, at, p, m, fold_);
+      if (same == m) {
         *start = at;
         return true;
       }
+      if (budget.Spend(same + 1, at)) return rest(at + 1);
       if (a == at) a = next(0, at + 1);
       if (b == at) b = next(1, at + 1);
       if (TooManyMisses(++misses, at + 1 - from)) {
@@ -448,12 +515,12 @@ bool Matcher::NextFoldedBytes(std::string_view text, size_t from, size_t *start)
   while (pos + m <= n) {
     unsigned char c = h[pos + m - 1];
     if (fold_[c] == last) {
-      size_t i = 0;
-      while (i + 1 < m && fold_[h[pos + i]] == p[i]) ++i;
-      if (i + 1 >= m) {
+      size_t same = MatchingBytes(h, pos, p, m - 1, fold_);
+      if (same == m - 1) {
         *start = pos;
         return true;
       }
+      if (budget.Spend(same + 1, pos)) return rest(pos + 1);
     }
     pos += skip_[c];
   }

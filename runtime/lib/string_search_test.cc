@@ -192,6 +192,40 @@ TEST_F(SearchTest, CaselessMatcherAgreesWithAPlainModel) {
   }
 }
 
+// Long finds in texts that nearly repeat them, where comparing the find
+// again at each place would be quadratic and the scans turn linear: the
+// results stay those of a plain search, exact and caseless.
+TEST_F(SearchTest, NearRepeatsFindWhatAPlainSearchFinds) {
+  std::mt19937 rng(5);
+  auto upper = [](std::string s) {
+    for (char &c : s) c = static_cast<char>(corv::AsciiUpper(static_cast<unsigned char>(c)));
+    return s;
+  };
+  for (const char *period : {"%a%", "aab", "ab", "abacaba"}) {
+    std::string text;
+    while (text.size() < 30000) text += period;
+    for (int i = 0; i < 20; ++i) text[rng() % text.size()] = "xAB%"[rng() % 4];
+    std::string folded = upper(text);
+    for (int round = 0; round < 12; ++round) {
+      size_t m = 50 + rng() % 3000, from = rng() % 500;
+      std::string find = text.substr(rng() % (text.size() - m), m);
+      if (round % 3 == 1) find[rng() % m] = 'x';          // found nowhere, or far on
+      if (round % 3 == 2) find[m - 1 - rng() % 3] = 'b';  // differs near the end
+      size_t exact = text.find(find, from);
+      if (exact == std::string::npos) exact = corv::kNotFound;
+      EXPECT_EQ(corv::FindBytesSkipTable(text, find, from), exact) << period << " " << m;
+      EXPECT_EQ(corv::FindBytes(text, find, from), exact) << period << " " << m;
+      size_t expected = folded.find(upper(find), from), begin, end;
+      corv::Matcher matcher(kEncodingUTF8, find, true);
+      bool found = matcher.Next(text, from, &begin, &end);
+      ASSERT_EQ(found, expected != std::string::npos) << period << " " << m;
+      if (found) {
+        EXPECT_EQ(begin, expected) << period << " " << m;
+      }
+    }
+  }
+}
+
 // Finds with letters that multi-byte characters also match (the Kelvin
 // sign for "k", the long s for "s") against a brute-force search over
 // decoded, upper-cased characters.
