@@ -24,6 +24,13 @@ namespace {
 // path or value a configuration holds.
 constexpr int64_t kLongestExpansion = int64_t{1} << 20;
 
+// The most text that expanding variables may search and write in one read
+// (32 MiB), far more than a configuration of hundreds of lines and
+// variables needs. Every line stays within kLongestExpansion, yet thousands
+// of lines each naming such a text, or naming thousands of variables, would
+// take minutes; a configuration that needs that much work is none either.
+constexpr int64_t kMostExpansionWork = int64_t{32} << 20;
+
 // The counted module variables live as long as the process: their record is
 // never destroyed, so no release runs after the runtime has shut down.
 struct CountedVariables {
@@ -55,6 +62,7 @@ struct Reader {
   Ref<Dictionary> keys;  // key name -> its index in kKeys
   Ref<Dictionary> variables;
   corv::NameIndex variableNames;  // the variables' names, by their index
+  int64_t expansionWork = 0;      // bytes searched and written, up to kMostExpansionWork
   Ref<Project> project;
   String buildsDirectory;
   String postBuildScript;
@@ -211,10 +219,12 @@ bool IsComment(const String &line) {
 }
 
 // One step of ExpandVariables: the i-th variable's name in the text replaced
-// by its value. False when the name is not in the text.
-bool ReplaceVariable(const Ref<Dictionary> &variables, int32_t i, String *text) {
+// by its value. False when the name is not in the text. Adds to `*work` the
+// bytes it searched and wrote.
+bool ReplaceVariable(const Ref<Dictionary> &variables, int32_t i, String *text, int64_t *work) {
   String name = variables->Key(i).StringValue();
   // Most variables are not in the text: one search tells.
+  *work += corv::LenB(*text);
   if (InStr(*text, name) == 0) return false;
   String value = variables->ValueByIndex(i).StringValue();
   // Variables that repeat each other grow a text exponentially: it stops
@@ -223,7 +233,9 @@ bool ReplaceVariable(const Ref<Dictionary> &variables, int32_t i, String *text) 
   int64_t growth = int64_t{corv::LenB(value)} - corv::LenB(name);
   if (found > 0 && growth > 0 && corv::LenB(*text) + found * growth > kLongestExpansion)
     corv::RaiseNew(&kOutOfMemoryExceptionDecl);
+  *work += corv::LenB(*text);  // the fields counted
   *text = ReplaceAll(*text, name, value);
+  *work += 2 * int64_t{corv::LenB(*text)};  // read and written
   return true;
 }
 
@@ -247,6 +259,14 @@ String ExpandReaderVariables(Reader &reader, const String &text) {
   int32_t count = reader.variables->Count();
   while (names.Count() < count) names.Add(reader.variables->Key(names.Count()).StringValue());
   String expanded = text;
+  auto checkWork = [&] {
+    if (reader.expansionWork > kMostExpansionWork) corv::RaiseNew(&kOutOfMemoryExceptionDecl);
+  };
+  auto replace = [&](int32_t i) {
+    bool replaced = ReplaceVariable(reader.variables, i, &expanded, &reader.expansionWork);
+    checkWork();
+    return replaced;
+  };
   // A replacement changes the text, which the index then reads again. That
   // costs about as much as searching it for kLookAgain variables: once the
   // readings would cost more than searching for every variable left, the
@@ -255,12 +275,14 @@ String ExpandReaderVariables(Reader &reader, const String &text) {
   int32_t readings = 0;
   for (int32_t from = 0; from < count;) {
     if (int64_t{++readings} * kLookAgain > count - from) {
-      for (int32_t i = from; i < count; ++i) ReplaceVariable(reader.variables, i, &expanded);
+      for (int32_t i = from; i < count; ++i) replace(i);
       break;
     }
     int32_t next = count;
+    reader.expansionWork += int64_t{kLookAgain} * corv::LenB(expanded);  // the index's reading
+    checkWork();
     for (int32_t i : names.Candidates(expanded, from)) {
-      if (!ReplaceVariable(reader.variables, i, &expanded)) continue;
+      if (!replace(i)) continue;
       next = i + 1;  // the text has changed: the later variables are looked for in it anew
       break;
     }
@@ -432,7 +454,8 @@ Ref<FolderItem> ResolvePath(const Ref<FolderItem> &base, const String &path) {
 String ExpandVariables(const Ref<Dictionary> &variables, const String &text) {
   String expanded = text;
   int32_t count = variables->Count();
-  for (int32_t i = 0; i < count; ++i) ReplaceVariable(variables, i, &expanded);
+  int64_t work = 0;  // unbounded: the caller's texts are its own
+  for (int32_t i = 0; i < count; ++i) ReplaceVariable(variables, i, &expanded, &work);
   return expanded;
 }
 

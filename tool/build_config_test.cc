@@ -296,6 +296,13 @@ TEST_F(BuildConfigTest, Failures) {
   doubling += "SetConstant k %a%\n";
   std::string manyLongValues = "Define b " + std::string(4096, 'b') + "\n<project>\nFile ";
   for (int i = 0; i < 300; ++i) manyLongValues += "%B%";
+  // A value of 512 KiB, then lines that each expand to it: a few read, a
+  // hundred are far more work than any configuration needs.
+  std::string longValue = "Define a x\n<project>\nFile MyApp/MyApp.cvvcp\n";
+  for (int i = 0; i < 19; ++i) longValue += "Define a %a%%a%\n";
+  std::string fewLongLines = longValue, manyLongLines = longValue;
+  for (int i = 0; i < 4; ++i) fewLongLines += "SetConstant c" + std::to_string(i) + " %a%\n";
+  for (int i = 0; i < 100; ++i) manyLongLines += "SetConstant c %a%\n";
   struct Case {
     const char *name;
     const char *config;
@@ -325,6 +332,8 @@ TEST_F(BuildConfigTest, Failures) {
        "Error: Exception while reading in the config file.\n"},
       {"a line of many long values", manyLongValues.c_str(),
        "Error: Exception while reading in the config file.\n"},
+      {"many lines of long values", manyLongLines.c_str(),
+       "Error: Exception while reading in the config file.\n"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -332,6 +341,9 @@ TEST_F(BuildConfigTest, Failures) {
     EXPECT_FALSE(Read(c.config));
     EXPECT_EQ(gErr, c.error);
   }
+  gErr.clear();
+  ASSERT_TRUE(Read(fewLongLines));
+  EXPECT_EQ(Entry(BuildConfig::Projects(0)->constants, "c3").size(), 512u * 1024);
   // No file, or one that cannot be opened as text: false without a message.
   gErr.clear();
   EXPECT_FALSE(BuildConfig::ReadConfigurationFrom(corv::GetFolderItem(String(Under("none.conf")))));
