@@ -125,6 +125,19 @@ void BM_InStrCaselessNearRepeats(benchmark::State &state) {
 }
 BENCHMARK(BM_InStrCaselessNearRepeats)->Unit(benchmark::kMillisecond);
 
+// The same with "\xC3\xA9" (e acute) for "a": compared character by character.
+void BM_InStrCaselessNearRepeatsUTF8(benchmark::State &state) {
+  auto accented = [](std::string s) {
+    for (size_t at = s.find('a'); at != std::string::npos; at = s.find('a', at))
+      s.replace(at, 1, "\xC3\xA9");
+    return s;
+  };
+  String text(accented(NearRepeatsCase().text)), find(accented(NearRepeatsCase().find));
+  if (corv::InStr(text, find) != 0) state.SkipWithError("InStr finds what is not there");
+  for (auto _ : state) benchmark::DoNotOptimize(corv::InStr(text, find));
+}
+BENCHMARK(BM_InStrCaselessNearRepeatsUTF8)->Unit(benchmark::kMillisecond);
+
 void BM_InStrCaselessKelvinS(benchmark::State &state) {
   String find("HAYSTACK Marker STONE");
   if (corv::InStr(1, TextString(), find) != CharacterPosition(kNeedleKS))

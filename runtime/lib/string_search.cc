@@ -131,28 +131,51 @@ class CompareBudget {
   size_t from_, findSize_, spent_ = 0;
 };
 
-// Knuth, Morris and Pratt's scan over the text's bytes mapped by `fold`
-// (the find already folded) or exact (no fold): linear in the text and the
-// find, whatever they hold.
-size_t FindLinear(std::string_view text, std::string_view find, size_t from,
-                  const unsigned char *fold) {
-  size_t m = find.size(), n = text.size();
-  auto *p = reinterpret_cast<const unsigned char *>(find.data());
-  auto *h = reinterpret_cast<const unsigned char *>(text.data());
+// Knuth, Morris and Pratt's scan over a text's units from byte `from` to
+// `n`: linear in the text and the find, whatever they hold. `read(&at,
+// &unit)` reads the unit at byte `at` and moves `at` past it, or refuses
+// it; `accept(start)` tells whether a match may begin at `start`.
+template <typename Unit, typename ReadUnit, typename Accept>
+LinearScan FindUnitsLinear(const Unit *find, size_t m, size_t from, size_t n, ReadUnit read,
+                           Accept accept) {
   // border[i]: the length of the longest proper prefix of find[0..i] that
-  // is also its suffix, where a mismatch after i + 1 bytes resumes.
+  // is also its suffix, where a mismatch after i + 1 units resumes.
   std::vector<size_t> border(m, 0);
   for (size_t i = 1, k = 0; i < m; ++i) {
-    while (k > 0 && p[i] != p[k]) k = border[k - 1];
-    if (p[i] == p[k]) ++k;
+    while (k > 0 && find[i] != find[k]) k = border[k - 1];
+    if (find[i] == find[k]) ++k;
     border[i] = k;
   }
-  for (size_t i = from, k = 0; i < n; ++i) {
-    unsigned char c = fold ? fold[h[i]] : h[i];
-    while (k > 0 && c != p[k]) k = border[k - 1];
-    if (c == p[k] && ++k == m) return i + 1 - m;
+  std::vector<size_t> starts(m);  // the byte offsets of the last m units, in a ring
+  size_t k = 0;                   // units of the find matched so far
+  for (size_t at = from, slot = 0; at < n; slot = slot + 1 == m ? 0 : slot + 1) {
+    starts[slot] = at;
+    Unit unit;
+    if (!read(&at, &unit)) return {LinearScan::kStopped, starts[(slot + m - k) % m]};
+    while (k > 0 && unit != find[k]) k = border[k - 1];
+    if (unit == find[k] && ++k == m) {
+      size_t start = starts[slot + 1 == m ? 0 : slot + 1];  // m - 1 units back
+      if (accept(start)) return {LinearScan::kFound, start, at};
+      k = border[m - 1];
+    }
   }
-  return kNotFound;
+  return {LinearScan::kNone};
+}
+
+// FindUnitsLinear over bytes mapped by `fold` (the find already folded) or
+// exact (no fold).
+size_t FindLinear(std::string_view text, std::string_view find, size_t from,
+                  const unsigned char *fold) {
+  auto *h = reinterpret_cast<const unsigned char *>(text.data());
+  LinearScan scan = FindUnitsLinear(
+      reinterpret_cast<const unsigned char *>(find.data()), find.size(), from, text.size(),
+      [&](size_t *at, unsigned char *unit) {
+        *unit = fold ? fold[h[*at]] : h[*at];
+        ++*at;
+        return true;
+      },
+      [](size_t) { return true; });
+  return scan.result == LinearScan::kFound ? scan.start : kNotFound;
 }
 
 // How many bytes of the (folded) find match the text's at `at`, up to the
@@ -195,13 +218,26 @@ size_t HorspoolScan(std::string_view text, std::string_view find, size_t from) {
 template <typename ReadUnit>
 bool FindFoldedUnits(size_t length, size_t width, size_t from, const std::vector<uint32_t> &folded,
                      ReadUnit unit, size_t *start) {
-  size_t n = length / width, m = folded.size();
-  for (size_t i = (from + width - 1) / width; i + m <= n; ++i) {
+  size_t n = length / width, m = folded.size(), first = (from + width - 1) / width;
+  CompareBudget budget(first, m);
+  for (size_t i = first; i + m <= n; ++i) {
     size_t k = 0;
     while (k < m && UpperCase(unit(width * (i + k))) == folded[k]) ++k;
     if (k == m) {
       *start = width * i;
       return true;
+    }
+    if (budget.Spend(k + 1, i)) {
+      LinearScan scan = FindUnitsLinear(
+          folded.data(), m, width * (i + 1), width * n,
+          [&](size_t *at, uint32_t *u) {
+            *u = UpperCase(unit(*at));
+            *at += width;
+            return true;
+          },
+          [](size_t) { return true; });
+      *start = scan.start;
+      return scan.result == LinearScan::kFound;
     }
   }
   return false;
@@ -527,7 +563,29 @@ bool Matcher::NextFoldedBytes(std::string_view text, size_t from, size_t *start)
   return false;
 }
 
-bool Matcher::NextUTF8(std::string_view text, size_t from, size_t *start, size_t *end) const {
+// The UTF-8 characters from byte `from` on, as FindUnitsLinear reads them.
+// The plain scan tries every byte that may begin a match; these characters
+// follow one another, and begin at each such byte only while no character
+// takes one of them as its continuation, which only malformed text does:
+// there the scan stops.
+LinearScan Matcher::NextUTF8Linear(std::string_view text, size_t from) const {
+  auto *h = reinterpret_cast<const unsigned char *>(text.data());
+  const unsigned char *stop = h + text.size();
+  return FindUnitsLinear(
+      folded_.data(), folded_.size(), from, text.size(),
+      [&](size_t *at, uint32_t *unit) {
+        const unsigned char *q = h + *at;
+        *unit = UpperCase(DecodeUTF8(&q, stop));
+        for (const unsigned char *c = h + *at + 1; c < q; ++c)
+          if (firstLead_[*c]) return false;
+        *at = static_cast<size_t>(q - h);
+        return true;
+      },
+      [&](size_t start) { return firstLead_[h[start]]; });
+}
+
+bool Matcher::NextUTF8(std::string_view text, size_t from, size_t *start, size_t *end,
+                       bool linear) const {
   auto *h = reinterpret_cast<const unsigned char *>(text.data());
   const unsigned char *stop = h + text.size();
   // With one or two possible first bytes, memchr finds the candidates.
@@ -550,6 +608,7 @@ bool Matcher::NextUTF8(std::string_view text, size_t from, size_t *start, size_t
     a = next(0, h + from);
     b = next(1, h + from);
   }
+  CompareBudget budget(from, folded_.size());
   for (const unsigned char *pos = h + from; pos < stop; ++pos) {
     if (leadCount <= 2) {
       pos = a < b ? a : b;
@@ -567,6 +626,14 @@ bool Matcher::NextUTF8(std::string_view text, size_t from, size_t *start, size_t
       *start = static_cast<size_t>(pos - h);
       *end = static_cast<size_t>(q - h);
       return true;
+    }
+    if (linear && budget.Spend(i + 1, static_cast<size_t>(pos - h))) {
+      LinearScan scan = NextUTF8Linear(text, static_cast<size_t>(pos - h));
+      if (scan.result == LinearScan::kStopped)  // malformed text: plainly from there
+        return NextUTF8(text, scan.start, start, end, false);
+      *start = scan.start;
+      *end = scan.end;
+      return scan.result == LinearScan::kFound;
     }
   }
   return false;
@@ -586,6 +653,8 @@ bool Matcher::NextUTF8Anchored(std::string_view text, size_t from, size_t *start
     return which < rareCount_ ? ahead[which].Next(h, rareBytes_[which], at, n) : kNotFound;
   };
   size_t a = next(0, from), b = next(1, from);
+  // Past the budget, the plain scan from the start, which turns linear.
+  CompareBudget budget(from, folded_.size());
   while (true) {
     size_t at = a < b ? a : b;
     if (at == kNotFound) return false;
@@ -595,6 +664,7 @@ bool Matcher::NextUTF8Anchored(std::string_view text, size_t from, size_t *start
     const unsigned char *q = h + at;
     size_t i = rareIndex_;
     while (i < folded_.size() && q < stop && UpperCase(DecodeUTF8(&q, stop)) == folded_[i]) ++i;
+    if (budget.Spend(i + 1 - rareIndex_, at)) return NextUTF8(text, from, start, end, true);
     if (i < folded_.size()) continue;
     const unsigned char *s = h + at;
     for (i = rareIndex_; i > 0 && s > floor; --i) {
@@ -633,6 +703,16 @@ bool Matcher::NextDoubleByte(std::string_view text, size_t from, size_t *start, 
   auto *p = reinterpret_cast<const unsigned char *>(find_.data());
   size_t n = text.size(), m = find_.size();
   bool caseless = mode_ == kDoubleByte;
+  // A character as one unit: a single byte (upper-cased when caseless), or
+  // both bytes of a double-byte one above every single byte.
+  auto read = [&](const unsigned char *bytes, size_t length, size_t *at, uint32_t *unit) {
+    size_t size = units_.SizeAt(bytes, length, *at);
+    uint32_t b = bytes[*at];
+    *unit = size == 1 ? (caseless ? fold_[b] : b) : 0x10000u | b << 8 | bytes[*at + 1];
+    *at += size;
+    return true;
+  };
+  CompareBudget budget(from, m);
   for (size_t pos = from; pos < n; pos += units_.SizeAt(h, n, pos)) {
     size_t i = 0, j = 0;
     while (i < m && pos + j < n) {
@@ -648,6 +728,21 @@ bool Matcher::NextDoubleByte(std::string_view text, size_t from, size_t *start, 
       *start = pos;
       *end = pos + j;
       return true;
+    }
+    if (budget.Spend(j + 1, pos)) {
+      std::vector<uint32_t> units;
+      for (size_t at = 0; at < m;) {
+        uint32_t unit;
+        read(p, m, &at, &unit);
+        units.push_back(unit);
+      }
+      LinearScan scan = FindUnitsLinear(
+          units.data(), units.size(), pos + units_.SizeAt(h, n, pos), n,
+          [&](size_t *at, uint32_t *unit) { return read(h, n, at, unit); },
+          [](size_t) { return true; });
+      *start = scan.start;
+      *end = scan.end;
+      return scan.result == LinearScan::kFound;
     }
   }
   return false;

@@ -41,6 +41,14 @@ struct WideUnits {
   }
 };
 
+/// Where a linear scan ended: at a match (its byte range), at the end of the
+/// text, or where its reader refused a unit, with the first place it left
+/// undecided.
+struct LinearScan {
+  enum Result { kFound, kNone, kStopped } result;
+  size_t start = 0, end = 0;
+};
+
 /// Finds occurrences of one pattern in texts of one encoding, with the
 /// language's case-insensitive comparison or exactly. In UTF-16 and UTF-32
 /// a match begins and ends on a code unit, so a find that ends inside one
@@ -61,7 +69,9 @@ class Matcher {
   bool NextFoldedBytes(std::string_view text, size_t from, size_t *start) const;
   void FindRareBytes() const;
   void BuildSkipTable() const;
-  bool NextUTF8(std::string_view text, size_t from, size_t *start, size_t *end) const;
+  bool NextUTF8(std::string_view text, size_t from, size_t *start, size_t *end,
+                bool linear = true) const;
+  LinearScan NextUTF8Linear(std::string_view text, size_t from) const;
   bool NextUTF8Anchored(std::string_view text, size_t from, size_t *start, size_t *end) const;
   bool NextWide(std::string_view text, size_t from, size_t *start) const;
   bool NextDoubleByte(std::string_view text, size_t from, size_t *start, size_t *end) const;

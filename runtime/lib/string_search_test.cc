@@ -226,6 +226,142 @@ TEST_F(SearchTest, NearRepeatsFindWhatAPlainSearchFinds) {
   }
 }
 
+// The same for the searches that compare whole characters: UTF-8 finds
+// with letters that other characters match (and malformed UTF-8, where a
+// character takes the next one's lead byte), UTF-16 and a double-byte code
+// page. The plain model tries every byte: a match begins where a character
+// that upper-cases as the find's first starts with its own lead byte.
+TEST_F(SearchTest, CharacterWiseNearRepeatsFindWhatAPlainSearchFinds) {
+  auto decode = [](const std::string &s, size_t at, size_t *next) {
+    auto *p = reinterpret_cast<const unsigned char *>(s.data()) + at;
+    uint32_t c = corv::UpperCase(
+        corv::DecodeUTF8(&p, reinterpret_cast<const unsigned char *>(s.data()) + s.size()));
+    *next = static_cast<size_t>(p - reinterpret_cast<const unsigned char *>(s.data()));
+    return c;
+  };
+  auto utf8Model = [&](const std::string &text, const std::string &find, size_t from, size_t *end) {
+    std::vector<uint32_t> folded;
+    for (size_t at = 0; at < find.size();) folded.push_back(decode(find, at, &at));
+    // The forms of the first character that may begin a match, by their lead bytes.
+    auto mayBegin = [&](unsigned char byte) {
+      for (uint32_t c : {folded[0], corv::LowerCase(folded[0]), 0x212Au, 0x17Fu}) {
+        char lead[4];
+        if (corv::UpperCase(c) == folded[0] && corv::EncodeUTF8(c, lead) &&
+            static_cast<unsigned char>(lead[0]) == byte)
+          return true;
+      }
+      return false;
+    };
+    for (size_t pos = from; pos < text.size(); ++pos) {
+      if (!mayBegin(static_cast<unsigned char>(text[pos]))) continue;
+      size_t at = pos;
+      size_t i = 0;
+      while (i < folded.size() && at < text.size() && decode(text, at, &at) == folded[i]) ++i;
+      if (i == folded.size()) {
+        *end = at;
+        return pos;
+      }
+    }
+    return corv::kNotFound;
+  };
+  // Each text repeats its period and ends in a marker and one period more;
+  // each find is the text before the marker and the marker, so every place
+  // before the match nearly matches. The find's letters are in the other
+  // case. The last period is malformed: a lone lead byte takes the next
+  // character's lead as its continuation.
+  std::mt19937 rng(9);
+  const char *periods[] = {
+      "\xC3\xA9"
+      "a",
+      "\xE2\x84\xAA"
+      "k%",
+      "\xC3\xA9\xC3\xA9s", "\xC3\xC3\xA9\xC3\xA9"};
+  const std::string marker = "\xD0\x96", nowhere = "\xD0\xA9";  // Cyrillic Zhe and Shcha
+  for (const char *period : periods) {
+    std::string text;
+    while (text.size() < 20000) text += period;
+    size_t markerAt = text.size();
+    text += marker + period;
+    for (int round = 0; round < 4; ++round) {
+      size_t at = markerAt - 100 - rng() % 2000, end = 0, begin = 0, modelEnd = 0;
+      while ((static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
+      std::string find = text.substr(at, markerAt - at);
+      for (char &c : find)
+        if (c == 'a' || c == 'k' || c == 's') c = static_cast<char>(c - 'a' + 'A');
+      for (size_t e = find.find("\xC3\xA9"); e != std::string::npos; e = find.find("\xC3\xA9"))
+        find[e + 1] = '\x89';  // É
+      find += round % 2 ? nowhere : marker;
+      size_t expected = utf8Model(text, find, 0, &modelEnd);
+      bool found = corv::Matcher(kEncodingUTF8, find, true).Next(text, 0, &begin, &end);
+      ASSERT_EQ(found, expected != corv::kNotFound) << period << " " << find.size();
+      if (found) {
+        EXPECT_EQ(begin, expected) << period;
+        EXPECT_EQ(end, modelEnd) << period;
+      }
+    }
+  }
+  // The only match begins on the lead byte that a lone lead before it takes
+  // as its continuation.
+  {
+    std::string text, find;
+    for (int i = 0; i < 2000; ++i) text += "\xC3\xA9";
+    size_t lone = text.size(), begin = 0, end = 0;
+    text += "\xC3";
+    for (int i = 0; i < 300; ++i) {
+      text += "\xC3\xA9";
+      find += "\xC3\x89";
+    }
+    text += marker;
+    find += marker;
+    ASSERT_TRUE(corv::Matcher(kEncodingUTF8, find, true).Next(text, 0, &begin, &end));
+    EXPECT_EQ(begin, lone + 1);
+    EXPECT_EQ(end, text.size());
+  }
+  // UTF-16 and code page 932: characters one after another from the start;
+  // the finds have "A" where the texts have "a".
+  struct Wide {
+    uint32_t encoding;
+    std::vector<std::string> characters;  // "a" first, "A" second, the marker last
+  } wides[] = {
+      {kEncodingUTF16,
+       {std::string("a\0", 2), std::string("A\0", 2), std::string("\xE9\0", 2),
+        std::string("Z\0", 2)}},
+      {CodePage(932), {"a", "A", "\x82\xA0", "\x82\xA1", "Z"}},
+  };
+  for (const Wide &w : wides) {
+    std::vector<size_t> pattern;
+    for (int i = 0; i < 7; ++i)
+      pattern.push_back(i % 2 ? 0 : 2 + rng() % (w.characters.size() - 3));
+    std::vector<size_t> chars;
+    while (chars.size() < 8000) chars.insert(chars.end(), pattern.begin(), pattern.end());
+    size_t marker = chars.size();
+    chars.push_back(w.characters.size() - 1);
+    chars.insert(chars.end(), pattern.begin(), pattern.end());
+    std::string text;
+    std::vector<size_t> starts;
+    for (size_t c : chars) {
+      starts.push_back(text.size());
+      text += w.characters[c];
+    }
+    for (int round = 0; round < 4; ++round) {
+      size_t first = marker - 100 - rng() % 900;
+      std::string find;
+      for (size_t i = first; i <= marker; ++i) find += w.characters[chars[i] == 0 ? 1 : chars[i]];
+      size_t expected = starts[first], begin = 0, end = 0;
+      if (round % 2) {
+        find.insert(0, w.characters.back());  // the marker twice: found nowhere
+        expected = corv::kNotFound;
+      }
+      bool found = corv::Matcher(w.encoding, find, true).Next(text, 0, &begin, &end);
+      ASSERT_EQ(found, expected != corv::kNotFound) << w.encoding << " " << find.size();
+      if (found) {
+        EXPECT_EQ(begin, expected) << w.encoding;
+        EXPECT_EQ(end, expected + find.size()) << w.encoding;
+      }
+    }
+  }
+}
+
 // Finds with letters that multi-byte characters also match (the Kelvin
 // sign for "k", the long s for "s") against a brute-force search over
 // decoded, upper-cased characters.
