@@ -215,7 +215,17 @@ const Key kKeys[] = {
 #undef PROJECT_FLAG
 
 bool IsComment(const String &line) {
-  return line.empty() || Left(line, 1) == "#" || Left(line, 1) == "'" || Left(line, 2) == "//";
+  if (line.empty()) return true;
+  // Most lines start with an ASCII character other than the three: in
+  // these encodings it is the first character, and none of the comparisons
+  // below can be true. Comparing texts of no declared encoding decodes
+  // them, which would cost more than the rest of the line.
+  uint32_t encoding = line.encoding();
+  unsigned char first = static_cast<unsigned char>(line.view()[0]);
+  if ((encoding == kEncodingUnknown || encoding == kEncodingUTF8 || encoding == kEncodingASCII) &&
+      first < 0x80 && first != '#' && first != '\'' && first != '/')
+    return false;
+  return Left(line, 1) == "#" || Left(line, 1) == "'" || Left(line, 2) == "//";
 }
 
 // One step of ExpandVariables: the i-th variable's name in the text replaced
