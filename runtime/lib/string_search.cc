@@ -664,20 +664,25 @@ bool Matcher::NextUTF8Anchored(std::string_view text, size_t from, size_t *start
     const unsigned char *q = h + at;
     size_t i = rareIndex_;
     while (i < folded_.size() && q < stop && UpperCase(DecodeUTF8(&q, stop)) == folded_[i]) ++i;
-    if (budget.Spend(i + 1 - rareIndex_, at)) return NextUTF8(text, from, start, end, true);
-    if (i < folded_.size()) continue;
-    const unsigned char *s = h + at;
-    for (i = rareIndex_; i > 0 && s > floor; --i) {
-      const unsigned char *c = s - 1;
-      while (c > floor && !IsCharStart(*c)) --c;
-      const unsigned char *t = c;
-      if (UpperCase(DecodeUTF8(&t, stop)) != folded_[i - 1] || t != s) break;
-      s = c;
+    const unsigned char *s = h + at, *reached = s;  // the match's start, the lowest byte read
+    if (i == folded_.size()) {
+      for (i = rareIndex_; i > 0 && s > floor; --i) {
+        const unsigned char *c = s - 1;
+        while (c > floor && !IsCharStart(*c)) --c;
+        reached = c;
+        const unsigned char *t = c;
+        if (UpperCase(DecodeUTF8(&t, stop)) != folded_[i - 1] || t != s) break;
+        s = c;
+      }
+      if (i == 0) {
+        *start = static_cast<size_t>(s - h);
+        *end = static_cast<size_t>(q - h);
+        return true;
+      }
     }
-    if (i > 0) continue;
-    *start = static_cast<size_t>(s - h);
-    *end = static_cast<size_t>(q - h);
-    return true;
+    // The bytes read forwards and back.
+    if (budget.Spend(static_cast<size_t>(q - reached) + 1, at))
+      return NextUTF8(text, from, start, end, true);
   }
 }
 
