@@ -52,14 +52,16 @@ void NameIndex::Keys::Add(uint64_t hash, int units, uint32_t first, int32_t inde
     firstCharacters.insert(first);
 }
 
-// Marks the names whose key equals that of a window of the text, from every
+// Adds the names whose key equals that of a window of the text, from every
 // byte (a match may start at any).
-void NameIndex::Keys::Look(std::string_view text, bool characters, std::vector<bool> *seen) const {
+void NameIndex::Keys::Look(std::string_view text, bool characters,
+                           std::vector<int32_t> *found) const {
   if (names.empty()) return;
   auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
   const size_t n = text.size();
   std::vector<uint32_t> unit(n);
   std::vector<size_t> next(n);
+  std::unordered_set<uint64_t> added;
   for (size_t at = 0; at < n; ++at) unit[at] = UnitAt(bytes, n, at, characters, &next[at]);
   for (size_t start = 0; start < n; ++start) {
     if (!Starts(unit[start])) continue;
@@ -69,9 +71,10 @@ void NameIndex::Keys::Look(std::string_view text, bool characters, std::vector<b
       hash = Mix(hash, unit[at]);
       at = next[at];
       if (!(lengths >> units & 1)) continue;
-      auto found = names.find(Key(hash, units));
-      if (found == names.end()) continue;
-      for (int32_t i : found->second) (*seen)[static_cast<size_t>(i)] = true;
+      auto named = names.find(Key(hash, units));
+      // Each key's names once, however many windows have the key.
+      if (named != names.end() && added.insert(named->first).second)
+        found->insert(found->end(), named->second.begin(), named->second.end());
     }
   }
 }
@@ -118,21 +121,24 @@ void NameIndex::Add(const String &name) {
 std::vector<int32_t> NameIndex::Candidates(const String &text, int32_t from) const {
   from = std::max(from, 0);
   if (text.empty()) return {};  // InStr finds nothing there, not even an empty name
-  std::vector<bool> seen(static_cast<size_t>(count_));
+  std::vector<int32_t> found;
   uint32_t encoding = text.encoding();
   if (encoding == kEncodingUnknown) {
-    byBytes_.Look(text.view(), false, &seen);
+    byBytes_.Look(text.view(), false, &found);
   } else if (encoding == kEncodingUTF8) {
-    byCharacters_.Look(text.view(), true, &seen);
-    undeclaredBytes_.Look(text.view(), false, &seen);
-    for (int32_t i : unjudgedInUTF8_) seen[static_cast<size_t>(i)] = true;
+    byCharacters_.Look(text.view(), true, &found);
+    undeclaredBytes_.Look(text.view(), false, &found);
+    found.insert(found.end(), unjudgedInUTF8_.begin(), unjudgedInUTF8_.end());
   } else {
-    seen.assign(seen.size(), true);
+    for (int32_t i = from; i < count_; ++i) found.push_back(i);
   }
-  for (int32_t i : empty_) seen[static_cast<size_t>(i)] = true;
-  std::vector<int32_t> found;
-  for (int32_t i = from; i < count_; ++i)
-    if (seen[static_cast<size_t>(i)]) found.push_back(i);
+  found.insert(found.end(), empty_.begin(), empty_.end());
+  // What the lookups found, in order, once each, from `from` on: the work
+  // follows the names found, not all the names.
+  found.erase(std::remove_if(found.begin(), found.end(), [&](int32_t i) { return i < from; }),
+              found.end());
+  std::sort(found.begin(), found.end());
+  found.erase(std::unique(found.begin(), found.end()), found.end());
   return found;
 }
 

@@ -42,7 +42,7 @@ class NameIndex {
       return unit < 256 ? firstBytes[unit] : firstCharacters.count(unit) > 0;
     }
     void Add(uint64_t hash, int units, uint32_t first, int32_t index);
-    void Look(std::string_view text, bool characters, std::vector<bool> *seen) const;
+    void Look(std::string_view text, bool characters, std::vector<int32_t> *found) const;
   };
 
   int32_t count_ = 0;
