@@ -44,7 +44,7 @@ uint32_t UnitAt(const unsigned char *bytes, size_t n, size_t at, bool characters
 }  // namespace
 
 void NameIndex::Keys::Add(uint64_t hash, int units, uint32_t first, int32_t index) {
-  names[Key(hash, units)].push_back(index);
+  names[Key(hash, units)].indices.push_back(index);
   lengths |= uint64_t{1} << units;
   if (first < 256)
     firstBytes[first] = true;
@@ -61,7 +61,7 @@ void NameIndex::Keys::Look(std::string_view text, bool characters,
   const size_t n = text.size();
   std::vector<uint32_t> unit(n);
   std::vector<size_t> next(n);
-  std::unordered_set<uint64_t> added;
+  uint64_t reading = ++readings;
   for (size_t at = 0; at < n; ++at) unit[at] = UnitAt(bytes, n, at, characters, &next[at]);
   for (size_t start = 0; start < n; ++start) {
     if (!Starts(unit[start])) continue;
@@ -72,9 +72,9 @@ void NameIndex::Keys::Look(std::string_view text, bool characters,
       at = next[at];
       if (!(lengths >> units & 1)) continue;
       auto named = names.find(Key(hash, units));
-      // Each key's names once, however many windows have the key.
-      if (named != names.end() && added.insert(named->first).second)
-        found->insert(found->end(), named->second.begin(), named->second.end());
+      if (named == names.end() || named->second.reading == reading) continue;
+      named->second.reading = reading;  // each key's names once, however many windows have it
+      found->insert(found->end(), named->second.indices.begin(), named->second.indices.end());
     }
   }
 }

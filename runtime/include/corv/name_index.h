@@ -33,7 +33,13 @@ class NameIndex {
 
   // Names by key, and the key lengths present (bit n: some key of n units).
   struct Keys {
-    std::unordered_map<uint64_t, std::vector<int32_t>> names;
+    // The names of one key, and the last reading that found them.
+    struct Named {
+      std::vector<int32_t> indices;
+      uint64_t reading = 0;
+    };
+    mutable std::unordered_map<uint64_t, Named> names;
+    mutable uint64_t readings = 0;
     uint64_t lengths = 0;
     // The units names start with, where a window may start.
     bool firstBytes[256] = {};
