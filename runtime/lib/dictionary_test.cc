@@ -146,6 +146,12 @@ TEST_F(DictionaryTest, KeysAreOneExactlyWhenTheyCompareEqual) {
       {"\xC1\x81x", kEncodingUTF8, "A\xC1\xB8", kEncodingUTF8, 0},  // over-long forms
       {"\xE9", kEncodingASCII, "\xFD\xFF", kEncodingUTF16,
        -1},  // a stray byte in ASCII reads as UTF-8
+      // No declared encoding: ASCII is the same text as in UTF-8.
+      {"Define", kEncodingUnknown, "DEFINE", kEncodingUTF8, 0},
+      {"%v1%", kEncodingUnknown, "%V1%", kEncodingUnknown, 0},
+      {"key", kEncodingUnknown, "kez", kEncodingUTF8, -1},
+      {"ab", kEncodingUnknown, "ABC", kEncodingASCII, -1},
+      {"k", kEncodingUnknown, "\xE2\x84\xAA", kEncodingUTF8, 0},  // the Kelvin sign
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(std::string(row.a) + " / " + std::string(row.b));

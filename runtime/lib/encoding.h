@@ -92,6 +92,10 @@ bool DecodeToUTF16(uint32_t code, const char *bytes, size_t length, std::u16stri
 /// The same, but false as well when any byte sequence is malformed,
 /// unassigned or cut off, where DecodeToUTF16 puts a replacement character.
 bool DecodeExactlyToUTF16(uint32_t code, const char *bytes, size_t length, std::u16string *out);
+/// Whether text of no declared encoding reads each ASCII byte as that
+/// character, so that all-ASCII bytes hold the same text as in UTF-8 (the
+/// system encoding is ASCII-compatible and stateless), worked out once.
+bool UndeclaredReadsAsciiAsItself();
 /// Encodes UTF-16 into a code; false when the code has no available code page.
 bool EncodeFromUTF16(uint32_t code, const char16_t *units, size_t count, std::string *out);
 /// The conversion of s to code t, with the one-entry memory (s itself,

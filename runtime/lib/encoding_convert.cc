@@ -130,6 +130,26 @@ bool DecodeExactlyToUTF16(uint32_t code, const char *bytes, size_t length, std::
   return Decode(code, bytes, length, out, true);
 }
 
+bool UndeclaredReadsAsciiAsItself() {
+  static const bool itself = [] {
+    // Each byte alone, and all of them in a row, which a stateful code
+    // (an escape, a shift) would read otherwise.
+    std::string all;
+    std::u16string text;
+    for (int b = 0; b < 0x80; ++b) {
+      char byte = static_cast<char>(b);
+      all += byte;
+      if (!DecodeExactlyToUTF16(kEncodingUnknown, &byte, 1, &text) ||
+          text != std::u16string(1, static_cast<char16_t>(b)))
+        return false;
+    }
+    std::u16string expected(all.begin(), all.end());
+    return DecodeExactlyToUTF16(kEncodingUnknown, all.data(), all.size(), &text) &&
+           text == expected;
+  }();
+  return itself;
+}
+
 bool EncodeFromUTF16(uint32_t code, const char16_t *units, size_t count, std::string *out) {
   if (IsHostUTF16(code)) {
     out->assign(reinterpret_cast<const char *>(units), count * 2);

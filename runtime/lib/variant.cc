@@ -172,13 +172,26 @@ bool IsTrueText(CORVstring s) {
   return true;
 }
 
+bool AllAscii(CORVstring s) {
+  const auto *p = reinterpret_cast<const unsigned char *>(CORVStringBytes(s));
+  for (uint32_t i = 0; i < s->length; ++i)
+    if (p[i] >= 0x80) return false;
+  return true;
+}
+
 // Equality of two ASCII or UTF-8 strings while their bytes are ASCII: the
 // case-insensitive comparison then folds ASCII letters only, and strings of
-// different byte lengths are never equal. 1 equal, 0 unequal, -1 undecided
-// (a non-ASCII byte, or another encoding).
+// different byte lengths are never equal. Text of no declared encoding takes
+// part when both strings are all ASCII, and it reads ASCII as itself. 1 equal,
+// 0 unequal, -1 undecided (a non-ASCII byte, or another encoding).
 int AsciiEquality(CORVstring a, CORVstring b) {
   auto plain = [](uint32_t e) { return e == kEncodingASCII || e == kEncodingUTF8; };
-  if (!plain(a->encoding) || !plain(b->encoding)) return -1;
+  auto undeclared = [](uint32_t e) { return e == kEncodingUnknown; };
+  bool either = undeclared(a->encoding) || undeclared(b->encoding);
+  if (either && !(corv::UndeclaredReadsAsciiAsItself() && AllAscii(a) && AllAscii(b))) return -1;
+  if (!(plain(a->encoding) || undeclared(a->encoding)) ||
+      !(plain(b->encoding) || undeclared(b->encoding)))
+    return -1;
   if (a->length != b->length) return 0;
   const auto *pa = reinterpret_cast<const unsigned char *>(CORVStringBytes(a));
   const auto *pb = reinterpret_cast<const unsigned char *>(CORVStringBytes(b));
@@ -279,6 +292,12 @@ uint32_t corv::HashStringKey(CORVstring s) {
   uint32_t encoding = CORVStringEncoding(s);
   KeyHash hash;
   bool utf8 = encoding == kEncodingUTF8 || encoding == kEncodingASCII;
+  // Undeclared ASCII is the same text as in UTF-8, without a converter.
+  if (encoding == kEncodingUnknown && corv::UndeclaredReadsAsciiAsItself()) {
+    uint32_t end;
+    uint32_t h = HashAsciiPrefix(p, length, &end);
+    if (end == length) return h;
+  }
   // Bytes that are no text fall through, to be hashed as they are.
   if (!utf8 && !corv::IsHostUTF16(encoding) && HashConvertedText(s, &hash)) return hash.h;
   UnitLayout units = UnitLayoutOf(encoding);
