@@ -25,11 +25,11 @@ namespace {
 constexpr int64_t kLongestExpansion = int64_t{1} << 20;
 
 // The most text that expanding variables may search and write in one read
-// (32 MiB), far more than a configuration of hundreds of lines and
+// (16 MiB), far more than a configuration of hundreds of lines and
 // variables needs. Every line stays within kLongestExpansion, yet thousands
 // of lines each naming such a text, or naming thousands of variables, would
 // take minutes; a configuration that needs that much work is none either.
-constexpr int64_t kMostExpansionWork = int64_t{32} << 20;
+constexpr int64_t kMostExpansionWork = int64_t{16} << 20;
 
 // The counted module variables live as long as the process: their record is
 // never destroyed, so no release runs after the runtime has shut down.
