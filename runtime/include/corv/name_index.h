@@ -33,7 +33,8 @@ class NameIndex {
 
   // Names by key, and the key lengths present (bit n: some key of n units).
   struct Keys {
-    // The names of one key, and the last reading that found them.
+    // The names of one key, and the last reading that found them (readings
+    // mark keys: an index is one reader's, never shared between threads).
     struct Named {
       std::vector<int32_t> indices;
       uint64_t reading = 0;
