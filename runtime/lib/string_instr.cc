@@ -69,10 +69,13 @@ extern "C" int32_t StringInStr(int32_t start, CORVstring source, CORVstring find
   corv::Reconciled r = corv::Reconcile(source, find);
   std::string_view text = r.a.view(), pattern = r.b.view();
   int64_t offset = start > 0 ? static_cast<int64_t>(start) - 1 : 0;
-  if (offset >= static_cast<int64_t>(text.size()) ||
-      pattern.size() > text.size() - static_cast<size_t>(offset))
-    return 0;
+  if (offset >= static_cast<int64_t>(text.size())) return 0;
   corv::CharUnits units = corv::CharUnits::Of(r.encoding);
+  // A UTF-8 match may take fewer bytes than its find (the Kelvin sign's
+  // three bytes are matched by "k"), but never fewer than a third of them.
+  size_t shortestMatch =
+      units.kind == corv::CharUnits::kUTF8 ? (pattern.size() + 2) / 3 : pattern.size();
+  if (shortestMatch > text.size() - static_cast<size_t>(offset)) return 0;
   auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
   size_t from = units.Advance(bytes, text.size(), 0, offset);
   corv::Matcher matcher(r.encoding, pattern, true);

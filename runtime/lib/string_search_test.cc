@@ -45,6 +45,9 @@ TEST_F(SearchTest, InStrCountsCharacters) {
       << "start steps by characters";
   EXPECT_EQ(corv::InStr(1, "caf\xCF\x82", "\xCE\xA3"), 4) << "final sigma matches capital sigma";
   EXPECT_EQ(corv::InStr(1, "1 \xE2\x84\xAA", "k"), 3) << "the Kelvin sign matches k";
+  EXPECT_EQ(corv::InStr(1, "%k%", "%\xE2\x84\xAA%"), 1) << "a find longer in bytes";
+  EXPECT_EQ(corv::InStr(2, "ak", "\xE2\x84\xAA"), 2);
+  EXPECT_EQ(corv::InStr(3, "ak", "\xE2\x84\xAA"), 0);
   EXPECT_EQ(corv::InStr(1, "ma\xC3\x9F", "SS"), 0);
   EXPECT_EQ(corv::InStr(1, Utf16(u"x\u00E9T\u00E9"), Utf16(u"\u00C9t")), 2);
   EXPECT_EQ(corv::InStr(1, Utf16(u"abc"), "C"), 3) << "UTF-8 find in UTF-16 source";
