@@ -229,6 +229,38 @@ TEST_F(SearchTest, NearRepeatsFindWhatAPlainSearchFinds) {
   }
 }
 
+// A scan hands over to the linear one once its comparisons pass a budget,
+// and a match may begin right after the place where that happens. Runs of
+// near matches of every length before the match put it there, in each
+// character-wise mode.
+TEST_F(SearchTest, AMatchWhereTheLinearScanTakesOverIsFound) {
+  for (size_t m : {6, 16, 40}) {
+    for (size_t run = m - 1; run < 6 * m; ++run) {
+      SCOPED_TRACE(std::to_string(m) + " " + std::to_string(run));
+      int32_t expected = static_cast<int32_t>(run - (m - 1)) + 1;
+      std::string text8, find8;
+      std::u16string text16, find16;
+      std::string textJis, findJis;
+      for (size_t i = 0; i < run; ++i) {
+        text8 += "\xC3\xA9";  // é
+        text16 += u'\u00E9';
+        textJis += "\x93\xFA";  // a double-byte character
+      }
+      for (size_t i = 0; i + 1 < m; ++i) {
+        find8 += "\xC3\x89";  // É
+        find16 += u'\u00C9';
+        findJis += "\x93\xFA";
+      }
+      text8 += "b", text16 += u'b', textJis += "b";
+      find8 += "B", find16 += u'B', findJis += "B";
+      EXPECT_EQ(corv::InStr(1, String(text8), String(find8)), expected) << "UTF-8";
+      EXPECT_EQ(corv::InStr(1, Utf16(text16), Utf16(find16)), expected) << "UTF-16";
+      EXPECT_EQ(corv::InStr(1, Bytes(textJis, 0xA01), Bytes(findJis, 0xA01)), expected)
+          << "Shift-JIS";
+    }
+  }
+}
+
 // The same for the searches that compare whole characters: UTF-8 finds
 // with letters that other characters match (and malformed UTF-8, where a
 // character takes the next one's lead byte), UTF-16 and a double-byte code
