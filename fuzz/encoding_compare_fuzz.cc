@@ -1,7 +1,8 @@
 // Conversion between every pair of text-encoding codes, and comparison of
 // the results: equal text compares 0 whatever its encoding, comparison is
 // antisymmetric, equality transitive, and strings that compare 0 hash
-// alike, as the dictionary relies on. The order of three strings is not
+// alike, as the dictionary relies on; equality alone says what the
+// comparison's 0 says. The order of three strings is not
 // checked: UTF-8 and UTF-16 pairs order by code point and other pairs by the
 // locale's collator, which need not agree.
 #include "corv/variant.h"
@@ -43,6 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Require(order[i][i] == 0, "a string compares equal to itself");
     for (int j = 0; j < 3; ++j) {
       Require(order[i][j] == -order[j][i], "comparison is antisymmetric");
+      Require(corv::StringsEqual(strings[i]->get(), strings[j]->get()) == (order[i][j] == 0),
+              "equality is the comparison's 0");
       if (order[i][j] == 0)
         Require(Hash(*strings[i]) == Hash(*strings[j]), "strings that compare 0 hash alike");
       for (int k = 0; k < 3; ++k)

@@ -148,6 +148,38 @@ int32_t CompareTextless(CORVstring a, bool aText, CORVstring b, bool bText) {
   return Sign(static_cast<int64_t>(a->length) - static_cast<int64_t>(b->length));
 }
 
+bool AllAscii(CORVstring s) {
+  const auto *p = reinterpret_cast<const unsigned char *>(CORVStringBytes(s));
+  for (uint32_t i = 0; i < s->length; ++i)
+    if (p[i] >= 0x80) return false;
+  return true;
+}
+
+// Equality of two ASCII or UTF-8 strings while their bytes are ASCII: the
+// case-insensitive comparison then folds ASCII letters only, and strings of
+// different byte lengths are never equal. Text of no declared encoding takes
+// part when both strings are all ASCII, and it reads ASCII as itself. 1 equal,
+// 0 unequal, -1 undecided (a non-ASCII byte, or another encoding).
+int AsciiEquality(CORVstring a, CORVstring b) {
+  auto plain = [](uint32_t e) { return e == kEncodingASCII || e == kEncodingUTF8; };
+  auto undeclared = [](uint32_t e) { return e == kEncodingUnknown; };
+  bool either = undeclared(a->encoding) || undeclared(b->encoding);
+  if (either && !(UndeclaredReadsAsciiAsItself() && AllAscii(a) && AllAscii(b))) return -1;
+  if (!(plain(a->encoding) || undeclared(a->encoding)) ||
+      !(plain(b->encoding) || undeclared(b->encoding)))
+    return -1;
+  if (a->length != b->length) return 0;
+  const auto *pa = reinterpret_cast<const unsigned char *>(CORVStringBytes(a));
+  const auto *pb = reinterpret_cast<const unsigned char *>(CORVStringBytes(b));
+  for (uint32_t i = 0; i < a->length; ++i) {
+    unsigned char x = pa[i], y = pb[i];
+    if ((x | y) >= 0x80) return -1;
+    if (x == y) continue;
+    if (AsciiUpper(x) != AsciiUpper(y)) return 0;
+  }
+  return 1;
+}
+
 }  // namespace
 }  // namespace corv
 
@@ -172,4 +204,16 @@ extern "C" int32_t RuntimeStringCompare(CORVstring a, CORVstring b) {
   if (!NeedsConverter(ra.get()->encoding)) ReadText(ra.get(), &ta);
   if (!NeedsConverter(rb.get()->encoding)) ReadText(rb.get(), &tb);
   return CompareByLocale(ta, tb);
+}
+
+// Equality alone needs no order: most strings compared for it (keys, words of
+// a line read from a file) are ASCII, which no converter or collator needs to
+// read.
+bool corv::StringsEqual(CORVstring a, CORVstring b) {
+  if (a == b) return true;
+  if (a && b) {
+    int ascii = AsciiEquality(a, b);
+    if (ascii >= 0) return ascii == 1;
+  }
+  return RuntimeStringCompare(a, b) == 0;
 }

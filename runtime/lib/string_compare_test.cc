@@ -113,6 +113,35 @@ TEST_F(CompareTest, OtherEncodingsUseTheCollator) {
   EXPECT_EQ(Cmp(Bytes("ab", kEncodingUnknown), Bytes("ABC", kEncodingUnknown)), -1);
 }
 
+TEST_F(CompareTest, EqualityIsTheComparisonsZero) {
+  // Equality decides ASCII on its own; every row must agree with the full
+  // comparison, in both orders.
+  String kelvin("\xE2\x84\xAA");
+  struct {
+    String a, b;
+    bool equal;
+  } rows[] = {
+      {Bytes("Type", kEncodingUnknown), "TYPE", true},
+      {Bytes("Type", kEncodingUnknown), "Types", false},
+      {Bytes("Typf", kEncodingUnknown), "Type", false},
+      {Bytes("Type", kEncodingUnknown), Bytes("tYPE", kEncodingASCII), true},
+      {Bytes("a_b", kEncodingUnknown), "A_B", true},
+      {Bytes("[", kEncodingUnknown), "{", false},  // only letters fold
+      {Bytes("k", kEncodingUnknown), kelvin, true},
+      {Bytes("k", kEncodingASCII), kelvin, false},
+      {Bytes("ab\xFF", kEncodingASCII), "AB\xFF", true},
+      {Bytes("Type", CodePage(1252)), "type", true},
+      {Utf16(u"Type"), "TYPE", true},
+      {String(), "", true},
+      {String(), "x", false},
+  };
+  for (const auto &row : rows) {
+    EXPECT_EQ(row.a == row.b, row.equal) << &row - rows;
+    EXPECT_EQ(row.b == row.a, row.equal) << &row - rows;
+    EXPECT_EQ(Cmp(row.a, row.b) == 0, row.equal) << &row - rows;
+  }
+}
+
 TEST_F(CompareTest, WrapperOperatorsUseTheComparison) {
   using namespace corv::literals;
   EXPECT_TRUE("Hello"_s == "hELLO"_s);

@@ -172,38 +172,6 @@ bool IsTrueText(CORVstring s) {
   return true;
 }
 
-bool AllAscii(CORVstring s) {
-  const auto *p = reinterpret_cast<const unsigned char *>(CORVStringBytes(s));
-  for (uint32_t i = 0; i < s->length; ++i)
-    if (p[i] >= 0x80) return false;
-  return true;
-}
-
-// Equality of two ASCII or UTF-8 strings while their bytes are ASCII: the
-// case-insensitive comparison then folds ASCII letters only, and strings of
-// different byte lengths are never equal. Text of no declared encoding takes
-// part when both strings are all ASCII, and it reads ASCII as itself. 1 equal,
-// 0 unequal, -1 undecided (a non-ASCII byte, or another encoding).
-int AsciiEquality(CORVstring a, CORVstring b) {
-  auto plain = [](uint32_t e) { return e == kEncodingASCII || e == kEncodingUTF8; };
-  auto undeclared = [](uint32_t e) { return e == kEncodingUnknown; };
-  bool either = undeclared(a->encoding) || undeclared(b->encoding);
-  if (either && !(corv::UndeclaredReadsAsciiAsItself() && AllAscii(a) && AllAscii(b))) return -1;
-  if (!(plain(a->encoding) || undeclared(a->encoding)) ||
-      !(plain(b->encoding) || undeclared(b->encoding)))
-    return -1;
-  if (a->length != b->length) return 0;
-  const auto *pa = reinterpret_cast<const unsigned char *>(CORVStringBytes(a));
-  const auto *pb = reinterpret_cast<const unsigned char *>(CORVStringBytes(b));
-  for (uint32_t i = 0; i < a->length; ++i) {
-    unsigned char x = pa[i], y = pb[i];
-    if ((x | y) >= 0x80) return -1;
-    if (x == y) continue;
-    if (corv::AsciiUpper(x) != corv::AsciiUpper(y)) return 0;
-  }
-  return 1;
-}
-
 void VariantBoxFinalizer(CORVobject self) {
   CORVVariantClear(&reinterpret_cast<CORVvariantObject *>(self)->value);
 }
@@ -326,8 +294,7 @@ uint32_t corv::HashStringKey(CORVstring s) {
 
 bool corv::VariantEquals(const CORVvariant &a, const CORVvariant &b) {
   if (KindOf(a) == Kind::kString && KindOf(b) == Kind::kString) {
-    int ascii = AsciiEquality(a.value.string, b.value.string);
-    if (ascii >= 0) return ascii == 1;
+    return StringsEqual(a.value.string, b.value.string);
   }
   return CORVVariantCompare(&a, &b) == 0;
 }

@@ -14,6 +14,10 @@
 
 namespace corv {
 
+/// Whether RuntimeStringCompare would call the two strings equal, decided
+/// without it when both are ASCII.
+bool StringsEqual(CORVstring a, CORVstring b);
+
 /// An owning handle over a string record; the empty string is null.
 class String {
  public:
@@ -59,9 +63,7 @@ class String {
   String operator+(const String &other) const { return Adopt(RuntimeAddString(s_, other.s_)); }
   String &operator+=(const String &other) { return *this = *this + other; }
   /// The language's comparison: case ignored.
-  friend bool operator==(const String &a, const String &b) {
-    return RuntimeStringCompare(a.s_, b.s_) == 0;
-  }
+  friend bool operator==(const String &a, const String &b) { return StringsEqual(a.s_, b.s_); }
   friend bool operator<(const String &a, const String &b) {
     return RuntimeStringCompare(a.s_, b.s_) < 0;
   }
